@@ -1,0 +1,24 @@
+// The BibTeX writer: one entry for the current record, chosen by the first
+// three characters of its type field.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "io/text_file.h"
+
+// The BibTeX file being written.
+extern TextOutput OutputFile;
+
+// Set when the run was asked to add each record's running number (LNR) to
+// its note line.
+extern bool Nr2NoteFlag;
+
+// Writes the current record's entry and one empty line after it.
+void selectEntryTemplate();
+
+// The citation key that BibTeX can read for a translated value: each accent
+// command of the character translation stands as the plain letters it
+// carries, and every character that BibTeX or biber cannot hold in a key is
+// dropped (codes 0 to 32, 127 and above, and , { } ( ) " # % ' = \ ~).
+std::string citationKey(std::string_view value);

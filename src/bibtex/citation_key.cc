@@ -1,0 +1,38 @@
+#include <string_view>
+
+#include "bibtex/bibtex.h"
+#include "convert/translate.h"
+
+namespace {
+
+bool droppedFromKey(unsigned char c) {
+  if (c <= 32 || c >= 127) return true;
+  return std::string_view(",{}()\"#%'=\\~").find(static_cast<char>(c)) != std::string_view::npos;
+}
+
+}  // namespace
+
+std::string citationKey(std::string_view value) {
+  std::string key;
+  std::size_t i = 0;
+  while (i < value.size()) {
+    std::string_view rest = value.substr(i);
+    const TranslationRow* match = nullptr;
+    if (rest.front() == '{' || rest.front() == '\\' || rest.front() == ' ') {
+      for (const TranslationRow& row : TranslationTable) {
+        if (rest.starts_with(row.replacement)) {
+          match = &row;
+          break;
+        }
+      }
+    }
+    if (match != nullptr) {
+      key += match->plain;
+      i += match->replacement.size();
+      continue;
+    }
+    if (!droppedFromKey(static_cast<unsigned char>(value[i]))) key += value[i];
+    ++i;
+  }
+  return key;
+}

@@ -1,0 +1,42 @@
+#include <gtest/gtest.h>
+
+#include "bibtex/bibtex.h"
+#include "convert/translate.h"
+
+namespace {
+
+std::string keyOf(std::string exportValue) {
+  translateLine(exportValue);
+  return citationKey(exportValue);
+}
+
+TEST(CitationKey, AccentCommandsBecomePlainLettersAndUnsafeCharactersGo) {
+  struct Case {
+    std::string exportValue, key;
+  };
+  const std::vector<Case> cases = {
+      {"Meier90", "Meier90"},
+      {"M\x81ller 1990", "Muller1990"},
+      {"M\xFCller 1990", "Muller1990"},
+      {"Meier;Schulze", "MeierandSchulze"},
+      {"Ren\x82" "91", "Rene91"},
+      {"\x80" "a\xE5\xC6\xF8\xDF", "CaaaAEoss"},
+      {"\x87\xE7\xA4\xD1\xC5", "ccnNAA"},
+      {"a,b{c}d(e)f\"g#h%i'j=k\\l~m", "abcdefghijklm"},
+      {"Tab\there\x7F" "x\x9B", "Tabherex"},
+      {"a:b-c_d.e/f+g!h", "a:b-c_d.e/f+g!h"},
+      {"", ""},
+      {"#{}", ""},
+      {"{\\\"u}ber", "uber"},  // typed accent command reads like the translated one
+  };
+  for (const Case& c : cases) EXPECT_EQ(keyOf(c.exportValue), c.key) << c.exportValue;
+}
+
+TEST(CitationKey, EveryTranslationRowGivesItsLetters) {
+  for (const TranslationRow& row : TranslationTable) {
+    EXPECT_EQ(citationKey(row.replacement), row.plain) << int(row.code);
+    for (char c : row.plain) EXPECT_TRUE(std::isalpha(static_cast<unsigned char>(c)));
+  }
+}
+
+}  // namespace

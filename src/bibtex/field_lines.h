@@ -1,0 +1,36 @@
+// The pieces from which the entry templates build their lines. Every line
+// ends in CR LF; nothing is ever cut, however long the value.
+#pragma once
+
+#include <string_view>
+
+#include "io/text_file.h"
+
+// Removes a leading "#" from `value`. True when there was one: the value is
+// then to be written bare, as a BibTeX macro name or number.
+bool stripBareMark(std::string_view& value);
+
+// The line of an optional field: nothing when the value is empty, otherwise
+// before + value + after. A value beginning with "#" is written bare: the
+// opening delimiter at the end of `before` becomes a blank and `after`
+// becomes ",". Where fixed text follows the opening quote inside `before`
+// (and precedes the closing quote in `after`), that text keeps its quotes and
+// is joined to the bare value by BibTeX's " # ".
+void writeOptionalField(TextOutput& file, std::string_view before, std::string_view value,
+                        std::string_view after);
+
+// A line written whatever the value holds: before + value + after.
+void writeFieldLine(std::string_view before, std::string_view value, std::string_view after);
+
+// A year or edition line, whose value BibTeX reads unquoted only when it is a
+// number: digits alone are written bare, any other value in double quotes,
+// and an empty value writes no line. `optional` lines also take the "#" rule.
+void writeNumberField(std::string_view before, std::string_view value, bool optional);
+
+// "@TYPE{" + citation key + ",".
+void writeHeader(std::string_view entryType);
+
+// The note line (NOZ, and LNR with Nr2Note), then the closing "}".
+void writeNoteAndClose();
+
+void writeNoteLine();

@@ -1,0 +1,23 @@
+// Character translation of export lines: ";" becomes the BibTeX name
+// separator " and ", and every accented letter of code page 437 (codes 128
+// to 165) or ISO 8859-1 (codes 192 to 255) becomes a TeX accent command, so
+// the BibTeX file is 7-bit text.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+struct TranslationRow {
+  unsigned char code;
+  std::string_view replacement;  // 7-bit text without ";", never empty
+  std::string_view plain;        // the letters the replacement stands for
+};
+
+// 92 rows; each code has one row. Codes without a row pass unchanged.
+extern const std::array<TranslationRow, 92> TranslationTable;
+
+// Rewrites `line` in place: every character that has a row becomes its
+// replacement, in one left-to-right pass. The result is never cut, so a
+// replacement is never split. Translating a translated line changes nothing.
+void translateLine(std::string& line);

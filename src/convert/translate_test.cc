@@ -1,0 +1,81 @@
+#include "convert/translate.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace {
+
+std::string translated(std::string line) {
+  translateLine(line);
+  return line;
+}
+
+TEST(TranslationTable, RowsAreSafeToApplyInOnePass) {
+  std::set<unsigned char> codes;
+  for (const TranslationRow& row : TranslationTable) {
+    EXPECT_TRUE(codes.insert(row.code).second) << "code twice: " << int(row.code);
+    EXPECT_FALSE(row.replacement.empty());
+    for (char c : row.replacement) {
+      EXPECT_TRUE(static_cast<unsigned char>(c) < 128 && c != ';') << int(row.code);
+    }
+  }
+}
+
+TEST(TranslateLine, ReplacesEachCodeWhereverItStands) {
+  struct Case {
+    std::string in, out;
+  };
+  const std::vector<Case> cases = {
+      {"", ""},
+      {"Meier, Hans", "Meier, Hans"},
+      {"Meier;Schulze", "Meier and Schulze"},
+      {"a;;b", "a and  and b"},
+      {"M\x81ller", "M{\\\"u}ller"},                 // code page 437
+      {"M\xFCller", "M{\\\"u}ller"},                 // ISO 8859-1
+      {"\x81\x81\x81", "{\\\"u}{\\\"u}{\\\"u}"},
+      {"\x94 \xF6", "{\\\"o} {\\\"o}"},
+      {"Ren\x82", "Ren{\\'e}"},                      // acute, not grave
+      {"Ren\xE9", "Ren{\\'e}"},
+      {"\x8A\xE8", "{\\`e}{\\`e}"},                  // the grave letters stay grave
+      {"\xE1", "{\\'a}"},                            // not the sharp s
+      {"Stra\xDF" "e", "Stra\\ss{}e"},
+      {"\xA0", "{\\'a}"},
+      {"\x80\xC7\x86\xE5\x92\xC6\xF8\xD8", "{\\c{C}}{\\c{C}}{\\aa}{\\aa}{\\AE}{\\AE}{\\o}{\\O}"},
+      {"\xDD\xFD\xC1\xC9\xCD\xD3\xDA", "{\\'Y}{\\'y}{\\'A}{\\'E}{\\'I}{\\'O}{\\'U}"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(translated(c.in), c.out) << c.in;
+}
+
+TEST(TranslateLine, CodesWithoutRowPassUnchanged) {
+  std::string untouched;
+  for (int c = 1; c < 128; ++c) {
+    if (c != ';') untouched += static_cast<char>(c);
+  }
+  for (int c : {155, 156, 157, 158, 159, 166, 180, 191, 208, 215, 222, 240, 247, 254}) {
+    untouched += static_cast<char>(c);
+  }
+  untouched += '\0';
+  EXPECT_EQ(translated(untouched), untouched);
+}
+
+TEST(TranslateLine, EveryRowIsAppliedAndTranslationIsIdempotent) {
+  std::string all;
+  std::string expected;
+  for (const TranslationRow& row : TranslationTable) {
+    all += static_cast<char>(row.code);
+    expected += row.replacement;
+  }
+  std::string line = translated(all);
+  EXPECT_EQ(line, expected);
+  EXPECT_EQ(translated(line), line);
+}
+
+TEST(TranslateLine, LongLinesAreNeverCut) {
+  // A replacement split at a length limit would leave an open brace or quote.
+  EXPECT_EQ(translated(std::string(255, '\x81')).size(), 255u * 5);
+  std::string line = std::string(252, 'a') + "\x81";
+  EXPECT_EQ(translated(line), std::string(252, 'a') + "{\\\"u}");
+}
+
+}  // namespace

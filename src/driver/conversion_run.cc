@@ -1,0 +1,95 @@
+#include "bibtex/bibtex.h"
+#include "driver/console.h"
+#include "driver/driver.h"
+#include "platform/platform.h"
+#include "reader/reader.h"
+
+std::uint16_t RecordCounter = 0;
+
+namespace {
+
+constexpr std::string_view kBanner = "Zettelwandel KART-Konverter V1.7.0";
+
+[[noreturn]] void endWith(int code) {
+  flush(Console);
+  platform::exitProcess(code);
+}
+
+void checkArguments(const std::vector<std::string>& words) {
+  if (words.size() < 2 || words.size() > 3) {
+    printLine("Ungueltige Anzahl von Parametern");
+    printLine("Aufruf: kartconv KART-File BibTeX-File [Nr2Note]");
+    printLine("DOS-Programm: 8+3-Notation fuer Dateien beachten!");
+    endWith(kExitUsage);
+  }
+  if (!platform::isReadableFile(words[0])) {
+    printLine("Angegebene KART-Datei existiert nicht");
+    endWith(kExitNoExport);
+  }
+  // Creating the BibTeX file would empty the export it is read from.
+  if (platform::isSameFile(words[0], words[1])) {
+    printLine("KART-Datei und BibTeX-Datei sind dieselbe Datei");
+    endWith(kExitSameFile);
+  }
+  std::string option = words.size() == 3 ? words[2] : std::string();
+  if (upperCase(option) == "NR2NOTE") Nr2NoteFlag = true;
+}
+
+void writeEntry() {
+  printText(".");
+  selectEntryTemplate();
+  ++RecordCounter;
+}
+
+}  // namespace
+
+std::string upperCase(std::string_view text) {
+  std::string result(text);
+  for (char& c : result) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return result;
+}
+
+void initState() {
+  resetReader();
+  RecordCounter = 0;
+  Nr2NoteFlag = false;
+}
+
+void convertRecords() {
+  printLine("Lese ersten Eintrag...");
+  bool haveRecord = readFirstEntry();
+  printLine("Analysiere Struktur...");
+  analyseStructure();
+  printText("Schreibe Eintraege ");
+  if (haveRecord) writeEntry();
+  while (!atEnd(InputFile)) {
+    if (readNextEntry()) writeEntry();
+  }
+}
+
+void printSummary() {
+  printLine("");
+  printLine(std::to_string(RecordCounter) + " Eintr\x84ge geschrieben");
+  if (!Nr2NoteFlag) return;
+  if (TagMap[LNR] != 0) {
+    printLine("Lfde. Nr. als Note hinzugef\x81gt");
+  } else {
+    printLine("Lfde. Nr. in .TXT-Datei nicht vorhanden!");
+  }
+}
+
+int runKartconv(const std::vector<std::string>& words) {
+  attachOutput(Console, platform::standardOutput(), "console", 4096);
+  printLine(kBanner);
+  initState();
+  checkArguments(words);
+  openInput(InputFile, words[0]);
+  createOutput(OutputFile, words[1]);
+  convertRecords();
+  closeInput(InputFile);
+  closeOutput(OutputFile);
+  printSummary();
+  return 0;
+}

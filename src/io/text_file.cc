@@ -1,0 +1,157 @@
+#include "io/text_file.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr std::size_t kBufferSize = 256 * 1024;
+constexpr char kEndOfInput = 26;
+
+void appendNumber(std::string& text, int number) {
+  text += std::to_string(number);
+}
+
+// Makes sure at least one byte is buffered. False at the end of the source.
+bool fill(TextInput& in) {
+  if (in.pos != in.end) return true;
+  if (in.exhausted) return false;
+  std::size_t got = 0;
+  int error = platform::readSome(in.file, in.storage.get(), kBufferSize, got);
+  if (error != 0) endWithRuntimeError(error, "read", in.name);
+  if (got == 0) {
+    in.exhausted = true;
+    return false;
+  }
+  in.pos = in.storage.get();
+  in.end = in.pos + got;
+  return true;
+}
+
+}  // namespace
+
+void endWithRuntimeError(int error, std::string_view operation, std::string_view name) {
+  std::string text = "Runtime error ";
+  appendNumber(text, error);
+  text += " at ";
+  text += operation;
+  if (!name.empty()) {
+    text += " '";
+    text += name;
+    text += "'";
+  }
+  text += "\r\n";
+  // The process ends with the original error whatever happens to this line.
+  platform::writeAll(platform::standardError(), text.data(), text.size());
+  platform::exitProcess(error);
+}
+
+void openInput(TextInput& in, const std::string& name) {
+  in = TextInput{};
+  in.name = name;
+  int error = platform::openForReading(name, in.file);
+  if (error != 0) endWithRuntimeError(error, "open", name);
+  in.storage = std::make_unique<char[]>(kBufferSize);
+}
+
+void openInputFromMemory(TextInput& in, std::string_view bytes) {
+  in = TextInput{};
+  in.fromMemory = true;
+  in.exhausted = true;
+  in.pos = bytes.data();
+  in.end = bytes.data() + bytes.size();
+}
+
+bool atEnd(TextInput& in) { return !fill(in) || *in.pos == kEndOfInput; }
+
+void readLine(TextInput& in, std::string& line) {
+  line.clear();
+  // Take characters until 255 are taken or a line feed or code 26 is next.
+  // A carriage return counts as taken but is not kept.
+  std::size_t taken = 0;
+  while (taken < kMaxLineLength && fill(in)) {
+    const char* start = in.pos;
+    const char* stop = in.pos + std::min<std::size_t>(in.end - in.pos, kMaxLineLength - taken);
+    const char* p = start;
+    while (p != stop && *p != '\n' && *p != '\r' && *p != kEndOfInput) ++p;
+    line.append(start, p);
+    taken += p - start;
+    in.pos = p;
+    if (p == stop) continue;
+    if (*p != '\r') break;  // line feed or code 26: the line is complete
+    ++in.pos;
+    ++taken;
+  }
+  // Move past the end of the line. Only the rest of an overlong line is left
+  // here; a carriage return ends it too, with one line feed right after it.
+  while (fill(in)) {
+    char c = *in.pos;
+    if (c == kEndOfInput) return;
+    ++in.pos;
+    if (c == '\n') return;
+    if (c == '\r') {
+      if (fill(in) && *in.pos == '\n') ++in.pos;
+      return;
+    }
+  }
+}
+
+void closeInput(TextInput& in) {
+  if (in.fromMemory) return;
+  int error = platform::closeFile(in.file);
+  if (error != 0) endWithRuntimeError(error, "close", in.name);
+}
+
+void createOutput(TextOutput& out, const std::string& name) {
+  platform::File file{};
+  int error = platform::createForWriting(name, file);
+  if (error != 0) endWithRuntimeError(error, "create", name);
+  attachOutput(out, file, name, kBufferSize);
+}
+
+void attachOutput(TextOutput& out, platform::File file, std::string name,
+                  std::size_t capacity) {
+  out = TextOutput{};
+  out.file = file;
+  out.name = std::move(name);
+  out.capacity = capacity;
+  out.storage = std::make_unique<char[]>(capacity);
+}
+
+void attachOutputToMemory(TextOutput& out, std::string& sink) {
+  out = TextOutput{};
+  out.sink = &sink;
+}
+
+void flush(TextOutput& out) {
+  if (out.used == 0) return;
+  int error = platform::writeAll(out.file, out.storage.get(), out.used);
+  out.used = 0;
+  if (error != 0) endWithRuntimeError(error, "write", out.name);
+}
+
+void write(TextOutput& out, std::string_view text) {
+  if (out.sink != nullptr) {
+    out.sink->append(text);
+    return;
+  }
+  if (out.used + text.size() > out.capacity) {
+    flush(out);
+    if (text.size() > out.capacity) {
+      int error = platform::writeAll(out.file, text.data(), text.size());
+      if (error != 0) endWithRuntimeError(error, "write", out.name);
+      return;
+    }
+  }
+  std::memcpy(out.storage.get() + out.used, text.data(), text.size());
+  out.used += text.size();
+}
+
+void writeLineEnd(TextOutput& out) { write(out, "\r\n"); }
+
+void closeOutput(TextOutput& out) {
+  if (out.sink != nullptr) return;
+  flush(out);
+  int error = platform::closeFile(out.file);
+  if (error != 0) endWithRuntimeError(error, "close", out.name);
+}

@@ -1,0 +1,61 @@
+// Buffered 8-bit text files as the export and the BibTeX file need them,
+// and the one way a failed file or console operation ends the run.
+//
+// Reading: a line ends at a line feed; a carriage return is never part of a
+// line; code 26 ends the input; at most 255 characters of a line are kept and
+// the rest of a longer line is read past. Writing: the caller adds the line
+// end ("\r\n") itself, so every written line ends in CR LF.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/platform.h"
+
+inline constexpr std::size_t kMaxLineLength = 255;
+
+struct TextInput {
+  platform::File file{};
+  std::string name;
+  std::unique_ptr<char[]> storage;
+  const char* pos = nullptr;
+  const char* end = nullptr;
+  bool fromMemory = false;
+  bool exhausted = false;  // the source has no more bytes to give
+};
+
+struct TextOutput {
+  platform::File file{};
+  std::string name;
+  std::unique_ptr<char[]> storage;
+  std::size_t used = 0;
+  std::size_t capacity = 0;
+  std::string* sink = nullptr;  // when set, bytes go here instead of to `file`
+};
+
+// Prints "Runtime error <n> ..." on the standard error stream and ends the
+// process with exit code `error`. `operation` and `name` tell the place.
+[[noreturn]] void endWithRuntimeError(int error, std::string_view operation,
+                                      std::string_view name);
+
+void openInput(TextInput& in, const std::string& name);
+// Reads from `bytes`, which must outlive the input. Used where the export is
+// already in memory.
+void openInputFromMemory(TextInput& in, std::string_view bytes);
+// True when no character is left or the next one is code 26.
+bool atEnd(TextInput& in);
+// Reads one line into `line` (replacing its content). At the end of the input
+// the line is empty.
+void readLine(TextInput& in, std::string& line);
+void closeInput(TextInput& in);
+
+void createOutput(TextOutput& out, const std::string& name);
+void attachOutput(TextOutput& out, platform::File file, std::string name,
+                  std::size_t capacity);
+void attachOutputToMemory(TextOutput& out, std::string& sink);
+void write(TextOutput& out, std::string_view text);
+void writeLineEnd(TextOutput& out);
+void flush(TextOutput& out);
+void closeOutput(TextOutput& out);

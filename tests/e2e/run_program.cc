@@ -1,0 +1,87 @@
+#include "run_program.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+std::string tempPath(const char* stem) {
+  static int counter = 0;
+  return std::string("/tmp/kartconv_cli_") + std::to_string(getpid()) + "_" + stem +
+         std::to_string(counter++);
+}
+
+}  // namespace
+
+ProgramResult runProgram(const std::vector<std::string>& args, ConsoleTarget console) {
+  std::string outPath = tempPath("out");
+  std::string errPath = tempPath("err");
+  int pipeFds[2] = {-1, -1};
+  if (console == ConsoleTarget::ClosedPipe && pipe(pipeFds) != 0) std::abort();
+
+  pid_t pid = fork();
+  if (pid == 0) {
+    int out = -1;
+    switch (console) {
+      case ConsoleTarget::Capture:
+        out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        break;
+      case ConsoleTarget::ClosedPipe:
+        close(pipeFds[0]);  // nobody will ever read
+        out = pipeFds[1];
+        break;
+      case ConsoleTarget::DevFull:
+        out = open("/dev/full", O_WRONLY);
+        break;
+    }
+    int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(out, STDOUT_FILENO);
+    dup2(err, STDERR_FILENO);
+    // The test runner may ignore SIGPIPE; the program must manage on its own.
+    signal(SIGPIPE, SIG_DFL);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(KARTCONV_PROGRAM));
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(KARTCONV_PROGRAM, argv.data());
+    _exit(127);
+  }
+  if (console == ConsoleTarget::ClosedPipe) {
+    close(pipeFds[0]);
+    close(pipeFds[1]);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ProgramResult result;
+  if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+  if (console == ConsoleTarget::Capture) result.out = readFile(outPath);
+  result.err = readFile(errPath);
+  unlink(outPath.c_str());
+  unlink(errPath.c_str());
+  return result;
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+bool fileExists(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0;
+}

@@ -1,0 +1,22 @@
+// Runs the built kartconv as a separate process, the way a user does, and
+// collects the bytes it leaves on the console and its exit code.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct ProgramResult {
+  int exitCode = -1;      // -1 when the process died from a signal
+  int signal = 0;
+  std::string out;        // standard output bytes
+  std::string err;        // standard error bytes
+};
+
+enum class ConsoleTarget { Capture, ClosedPipe, DevFull };
+
+ProgramResult runProgram(const std::vector<std::string>& args,
+                         ConsoleTarget console = ConsoleTarget::Capture);
+
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& bytes);
+bool fileExists(const std::string& path);

@@ -1,0 +1,52 @@
+# Runs kartconv on one export and compares the BibTeX file and the console
+# bytes with the expected files, byte for byte.
+#
+# Either CASE_DIR (holding export.txt, expected.bib, expected.console and an
+# optional `args` file with the third word) or EXPORT and EXPECTED_BIB.
+if(CASE_DIR)
+  set(EXPORT ${CASE_DIR}/export.txt)
+  set(EXPECTED_BIB ${CASE_DIR}/expected.bib)
+  set(EXPECTED_CONSOLE ${CASE_DIR}/expected.console)
+  if(EXISTS ${CASE_DIR}/args)
+    file(READ ${CASE_DIR}/args OPTION_WORD)
+    string(STRIP "${OPTION_WORD}" OPTION_WORD)
+  endif()
+endif()
+
+file(REMOVE_RECURSE ${WORK_DIR})
+file(MAKE_DIRECTORY ${WORK_DIR})
+set(BIB ${WORK_DIR}/out.bib)
+
+separate_arguments(emulator NATIVE_COMMAND "${EMULATOR}")
+execute_process(
+  COMMAND ${emulator} ${PROGRAM} ${EXPORT} ${BIB} ${OPTION_WORD}
+  OUTPUT_FILE ${WORK_DIR}/console
+  ERROR_VARIABLE errors
+  RESULT_VARIABLE exit_code)
+
+set(failed FALSE)
+if(NOT exit_code STREQUAL "0")
+  message(SEND_ERROR "exit code ${exit_code}, expected 0")
+  set(failed TRUE)
+endif()
+if(NOT errors STREQUAL "")
+  message(SEND_ERROR "unexpected output on standard error:\n${errors}")
+  set(failed TRUE)
+endif()
+
+function(compare actual expected)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${actual} ${expected}
+                  RESULT_VARIABLE different)
+  if(different)
+    find_program(DIFF diff)
+    if(DIFF)
+      execute_process(COMMAND ${DIFF} -u --text ${expected} ${actual} OUTPUT_VARIABLE shown)
+    endif()
+    message(SEND_ERROR "${actual} differs from ${expected}\n${shown}")
+  endif()
+endfunction()
+
+compare(${BIB} ${EXPECTED_BIB})
+if(EXPECTED_CONSOLE)
+  compare(${WORK_DIR}/console ${EXPECTED_CONSOLE})
+endif()
