@@ -93,3 +93,15 @@ int runKartconv(const std::vector<std::string>& words) {
   printSummary();
   return 0;
 }
+
+MemoryRun convertInMemory(std::string_view exportBytes, bool nr2note) {
+  MemoryRun run;
+  initState();
+  Nr2NoteFlag = nr2note;
+  openInputFromMemory(InputFile, exportBytes);
+  attachOutputToMemory(OutputFile, run.bibtex);
+  attachOutputToMemory(Console, run.console);
+  convertRecords();
+  printSummary();
+  return run;
+}

@@ -33,5 +33,13 @@ void convertRecords();
 // The summary line and, with Nr2Note, whether the running number was added.
 void printSummary();
 
+// Converts an export held in memory through the same code as a run on
+// files, for tools that feed many exports through the program (the fuzzer).
+struct MemoryRun {
+  std::string bibtex;
+  std::string console;
+};
+MemoryRun convertInMemory(std::string_view exportBytes, bool nr2note);
+
 // "A" to "Z" for "a" to "z"; every other character unchanged.
 std::string upperCase(std::string_view text);
