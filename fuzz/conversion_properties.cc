@@ -1,0 +1,181 @@
+#include "conversion_properties.h"
+
+#include <vector>
+
+#include "convert/translate.h"
+#include "driver/driver.h"
+
+namespace {
+
+constexpr char kEndOfInput = 26;
+constexpr std::size_t kKeptPerLine = 255;
+constexpr long kBufferLines = 255;  // lines of a record the tag analysis sees
+
+struct Cursor {
+  std::string_view bytes;
+  std::size_t pos = 0;
+};
+
+bool atEnd(const Cursor& c) { return c.pos >= c.bytes.size() || c.bytes[c.pos] == kEndOfInput; }
+
+// One line as the reader keeps it. At the end of the input it is empty.
+std::string nextLine(Cursor& c) {
+  std::string line;
+  std::size_t taken = 0;
+  while (taken < kKeptPerLine && c.pos < c.bytes.size()) {
+    char ch = c.bytes[c.pos];
+    if (ch == '\n' || ch == kEndOfInput) break;
+    ++c.pos;
+    ++taken;
+    if (ch != '\r') line += ch;
+  }
+  // Past the line end; in the skipped rest a carriage return ends it too.
+  while (c.pos < c.bytes.size()) {
+    char ch = c.bytes[c.pos];
+    if (ch == kEndOfInput) break;
+    ++c.pos;
+    if (ch == '\n') break;
+    if (ch == '\r') {
+      if (c.pos < c.bytes.size() && c.bytes[c.pos] == '\n') ++c.pos;
+      break;
+    }
+  }
+  return line;
+}
+
+bool isLnrTag(const std::string& line) {
+  if (line.size() < 3) return false;
+  std::string key = line.substr(0, 3);
+  for (char& ch : key) {
+    if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+  }
+  return key == "LNR";
+}
+
+std::vector<std::string> splitCrLf(const std::string& text, std::string& failure) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find("\r\n", start);
+    if (end == std::string::npos) {
+      failure = "text does not end in CR LF";
+      return lines;
+    }
+    std::string line = text.substr(start, end - start);
+    if (line.find_first_of("\r\n") != std::string::npos) {
+      failure = "a line holds a lone CR or LF: " + line;
+      return lines;
+    }
+    lines.push_back(std::move(line));
+    start = end + 2;
+  }
+  return lines;
+}
+
+// Counts the entries of a BibTeX file, or says what is wrong with its form.
+long countEntries(const std::string& bibtex, std::string& failure) {
+  std::vector<std::string> lines = splitCrLf(bibtex, failure);
+  if (!failure.empty()) return -1;
+  long entries = 0;
+  std::size_t i = 0;
+  while (i < lines.size()) {
+    if (!lines[i].starts_with("@")) {
+      failure = "entry does not begin with \"@\": " + lines[i];
+      return -1;
+    }
+    ++i;
+    while (i < lines.size() && lines[i] != "}") {
+      if (!lines[i].starts_with("    ")) {
+        failure = "line inside an entry is no field line: " + lines[i];
+        return -1;
+      }
+      ++i;
+    }
+    if (i == lines.size()) {
+      failure = "entry not closed by \"}\"";
+      return -1;
+    }
+    ++i;
+    if (i == lines.size() || !lines[i].empty()) {
+      failure = "\"}\" not followed by one empty line";
+      return -1;
+    }
+    ++i;
+    ++entries;
+  }
+  return entries;
+}
+
+bool hasTranslatedCharacter(std::string_view text) {
+  for (const TranslationRow& row : TranslationTable) {
+    if (text.find(static_cast<char>(row.code)) != std::string_view::npos) return true;
+  }
+  return false;
+}
+
+std::string expectedConsole(const ExportModel& model, bool nr2note) {
+  std::string console = "Lese ersten Eintrag...\r\nAnalysiere Struktur...\r\nSchreibe Eintraege ";
+  console += std::string(static_cast<std::size_t>(model.records), '.');
+  console += "\r\n" + std::to_string(model.records % 65536) + " Eintr\x84ge geschrieben\r\n";
+  if (nr2note) {
+    console += model.firstRecordHasLnr ? "Lfde. Nr. als Note hinzugef\x81gt\r\n"
+                                       : "Lfde. Nr. in .TXT-Datei nicht vorhanden!\r\n";
+  }
+  return console;
+}
+
+std::string checkRun(std::string_view bytes, const ExportModel& model, bool nr2note) {
+  std::string mode = nr2note ? " (Nr2Note)" : "";
+  MemoryRun run = convertInMemory(bytes, nr2note);
+  MemoryRun again = convertInMemory(bytes, nr2note);
+  if (run.bibtex != again.bibtex || run.console != again.console) {
+    return "the same bytes converted twice differ" + mode;
+  }
+  std::string failure;
+  long entries = countEntries(run.bibtex, failure);
+  if (!failure.empty()) return failure + mode;
+  if (entries != model.records) {
+    return std::to_string(entries) + " entries written for " + std::to_string(model.records) +
+           " records" + mode;
+  }
+  if (hasTranslatedCharacter(run.bibtex)) {
+    return "an untranslated character reached the BibTeX file" + mode;
+  }
+  if (run.console != expectedConsole(model, nr2note)) {
+    return "console differs: " + run.console + mode;
+  }
+  return "";
+}
+
+}  // namespace
+
+ExportModel modelExport(std::string_view bytes) {
+  ExportModel model;
+  Cursor c{bytes};
+  while (!atEnd(c)) {
+    std::string line = nextLine(c);
+    if (line.empty()) continue;  // no record starts with an empty line
+    bool first = model.records == 0;
+    ++model.records;
+    for (long number = 1; !line.empty(); ++number) {
+      if (first && number <= kBufferLines && isLnrTag(line)) model.firstRecordHasLnr = true;
+      line = nextLine(c);
+    }
+  }
+  return model;
+}
+
+std::string checkConversion(std::string_view bytes) {
+  ExportModel model = modelExport(bytes);
+  for (bool nr2note : {false, true}) {
+    std::string failure = checkRun(bytes, model, nr2note);
+    if (!failure.empty()) return failure;
+  }
+  std::string once(bytes);
+  translateLine(once);
+  if (hasTranslatedCharacter(once)) return "a translated line still holds a character to translate";
+  std::string twice = once;
+  translateLine(twice);
+  if (twice != once) return "translating a translated line changed it";
+  return "";
+}
