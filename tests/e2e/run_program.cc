@@ -20,7 +20,8 @@ std::string tempPath(const char* stem) {
 
 }  // namespace
 
-ProgramResult runProgram(const std::vector<std::string>& args, ConsoleTarget console) {
+ProgramResult runProgram(const std::vector<std::string>& args, ConsoleTarget console,
+                         const std::string& consolePath) {
   std::string outPath = tempPath("out");
   std::string errPath = tempPath("err");
   int pipeFds[2] = {-1, -1};
@@ -39,6 +40,9 @@ ProgramResult runProgram(const std::vector<std::string>& args, ConsoleTarget con
         break;
       case ConsoleTarget::DevFull:
         out = open("/dev/full", O_WRONLY);
+        break;
+      case ConsoleTarget::File:
+        out = open(consolePath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         break;
     }
     int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -63,6 +67,7 @@ ProgramResult runProgram(const std::vector<std::string>& args, ConsoleTarget con
   if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
   if (console == ConsoleTarget::Capture) result.out = readFile(outPath);
+  if (console == ConsoleTarget::File) result.out = readFile(consolePath);
   result.err = readFile(errPath);
   unlink(outPath.c_str());
   unlink(errPath.c_str());

@@ -12,10 +12,13 @@ struct ProgramResult {
   std::string err;        // standard error bytes
 };
 
-enum class ConsoleTarget { Capture, ClosedPipe, DevFull };
+enum class ConsoleTarget { Capture, ClosedPipe, DevFull, File };
 
+// With ConsoleTarget::File the console goes to `consolePath` (which may lie
+// on a small file system that fills up) and `out` holds what reached it.
 ProgramResult runProgram(const std::vector<std::string>& args,
-                         ConsoleTarget console = ConsoleTarget::Capture);
+                         ConsoleTarget console = ConsoleTarget::Capture,
+                         const std::string& consolePath = "");
 
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);

@@ -1,0 +1,96 @@
+// Disks that fill up in the middle of a run, seen from outside: the run must
+// end with one "Runtime error 28" line and exit code 28, never report success,
+// and leave the export as it was. The small disk is a size-limited tmpfs,
+// which needs the right to mount (root); without it these tests are skipped.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include "run_program.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kDiskFull = 28;  // ENOSPC
+// About 80 bytes in the BibTeX file.
+const std::string kRecord = "TYP: Art\r\nKUR: Meier90\r\nAUT: Meier, Hans\r\nTIT: Titel\r\n\r\n";
+
+class SmallDiskTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("kartconv_fault_" + std::to_string(getpid()) + "_" +
+            testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_ / "small");
+    exportPath_ = (dir_ / "export.txt").string();
+    writeExport(20000);
+  }
+  void writeExport(int records) {
+    export_.clear();
+    for (int i = 0; i < records; ++i) export_ += kRecord;
+    writeFile(exportPath_, export_);
+  }
+  void TearDown() override {
+    if (mounted_) umount2((dir_ / "small").c_str(), MNT_DETACH);
+    fs::remove_all(dir_);
+  }
+
+  // Mounts a tmpfs of `size` bytes at dir_/small; false when not allowed.
+  bool mountSmallDisk(const char* size, std::string& why) {
+    std::string options = std::string("size=") + size;
+    if (mount("tmpfs", (dir_ / "small").c_str(), "tmpfs", 0, options.c_str()) != 0) {
+      why = std::strerror(errno);
+      return false;
+    }
+    mounted_ = true;
+    return true;
+  }
+
+  void expectDiskFullAt(const ProgramResult& r, const std::string& place) {
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.exitCode, kDiskFull);
+    EXPECT_EQ(r.err, "Runtime error 28 at write '" + place + "'\r\n");
+    EXPECT_EQ(r.out.find(" Eintr\x84ge geschrieben"), std::string::npos) << "reported success";
+    EXPECT_TRUE(readFile(exportPath_) == export_) << "the export was changed";
+  }
+
+  fs::path dir_;
+  std::string exportPath_;
+  std::string export_;
+  bool mounted_ = false;
+};
+
+// The BibTeX file does not fit on a disk of 64 KB. With 20,000 entries
+// (1.6 MB) a buffered write in the middle of the run finds the disk full;
+// with 1,000 entries (80 KB) only the last write, when the file is closed.
+TEST_F(SmallDiskTest, BibtexFileOnAFullDisk) {
+  std::string why;
+  if (!mountSmallDisk("64k", why)) GTEST_SKIP() << "cannot mount a small tmpfs here: " << why;
+  std::string bib = (dir_ / "small" / "out.bib").string();
+  for (int records : {20000, 1000}) {
+    SCOPED_TRACE(records);
+    writeExport(records);
+    ProgramResult r = runProgram({exportPath_, bib});
+    expectDiskFullAt(r, bib);
+    EXPECT_NE(r.out.find("Schreibe Eintraege ."), std::string::npos) << "failed before writing";
+  }
+}
+
+// The console file fills up among the 20,000 progress dots.
+TEST_F(SmallDiskTest, ConsoleOnADiskThatFillsUp) {
+  std::string why;
+  if (!mountSmallDisk("8k", why)) GTEST_SKIP() << "cannot mount a small tmpfs here: " << why;
+  std::string bib = (dir_ / "out.bib").string();
+  std::string consoleFile = (dir_ / "small" / "console.txt").string();
+  ProgramResult r = runProgram({exportPath_, bib}, ConsoleTarget::File, consoleFile);
+  expectDiskFullAt(r, "console");
+  EXPECT_EQ(r.out.size(), 8192u) << "the console should have filled the disk";
+}
+
+}  // namespace
