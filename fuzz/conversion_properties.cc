@@ -147,6 +147,23 @@ std::string checkRun(std::string_view bytes, const ExportModel& model, bool nr2n
   return "";
 }
 
+// The first record is read as whole lines and cut to values after the
+// translation, a later record cut first: both must give the same entry. Only
+// a character that the translation replaces within the first five of a line
+// makes them differ, as the tag and separator are translated in the first.
+std::string checkFirstAndLaterRecordAlike(const std::vector<std::string>& lines) {
+  std::string record;
+  for (const std::string& line : lines) {
+    if (hasTranslatedCharacter(std::string_view(line).substr(0, 5))) return "";
+    record += line + "\n";
+  }
+  record += "\n";
+  std::string once = convertInMemory(record, true).bibtex;
+  std::string twice = convertInMemory(record + record, true).bibtex;
+  if (twice != once + once) return "the same record gives another entry as a later record";
+  return "";
+}
+
 }  // namespace
 
 ExportModel modelExport(std::string_view bytes) {
@@ -159,6 +176,7 @@ ExportModel modelExport(std::string_view bytes) {
     ++model.records;
     for (long number = 1; !line.empty(); ++number) {
       if (first && number <= kBufferLines && isLnrTag(line)) model.firstRecordHasLnr = true;
+      if (first) model.firstRecord.push_back(line);
       line = nextLine(c);
     }
   }
@@ -171,6 +189,8 @@ std::string checkConversion(std::string_view bytes) {
     std::string failure = checkRun(bytes, model, nr2note);
     if (!failure.empty()) return failure;
   }
+  std::string failure = checkFirstAndLaterRecordAlike(model.firstRecord);
+  if (!failure.empty()) return failure;
   std::string once(bytes);
   translateLine(once);
   if (hasTranslatedCharacter(once)) return "a translated line still holds a character to translate";

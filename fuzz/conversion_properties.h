@@ -8,11 +8,13 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 // What a byte-by-byte reading of an export finds.
 struct ExportModel {
   long records = 0;                 // records that have at least one field line
   bool firstRecordHasLnr = false;  // the first such record has an LNR line
+  std::vector<std::string> firstRecord;  // its lines as kept, without line ends
 };
 
 // Reads `bytes` by the export's rules: a line feed ends a line, a carriage
@@ -28,6 +30,9 @@ ExportModel modelExport(std::string_view bytes);
 // "}" and one empty line; every line ends in CR LF; no character that the
 // translation replaces reaches the BibTeX file; the console shows one dot per
 // entry and the count modulo 65536; converting the same bytes twice gives the
-// same bytes; translating a translated line changes nothing.
+// same bytes; translating a translated line changes nothing; the first
+// record, written twice as an export of its own, gives the same entry twice
+// (read once as the first record and once as a later one) unless a line's
+// tag or separator holds a character that the translation replaces.
 // Returns an empty string when everything holds, otherwise what failed.
 std::string checkConversion(std::string_view bytes);
