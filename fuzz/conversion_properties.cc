@@ -1,7 +1,5 @@
 #include "conversion_properties.h"
 
-#include <vector>
-
 #include "convert/translate.h"
 #include "driver/driver.h"
 
@@ -9,7 +7,7 @@ namespace {
 
 constexpr char kEndOfInput = 26;
 constexpr std::size_t kKeptPerLine = 255;
-constexpr long kBufferLines = 255;  // lines of a record the tag analysis sees
+constexpr std::size_t kBufferLines = 255;  // lines of a record the tag analysis sees
 
 struct Cursor {
   std::string_view bytes;
@@ -52,6 +50,13 @@ bool isLnrTag(const std::string& line) {
   return key == "LNR";
 }
 
+bool hasTranslatedCharacter(std::string_view text) {
+  for (const TranslationRow& row : TranslationTable) {
+    if (text.find(static_cast<char>(row.code)) != std::string_view::npos) return true;
+  }
+  return false;
+}
+
 std::vector<std::string> splitCrLf(const std::string& text, std::string& failure) {
   std::vector<std::string> lines;
   std::size_t start = 0;
@@ -72,51 +77,41 @@ std::vector<std::string> splitCrLf(const std::string& text, std::string& failure
   return lines;
 }
 
-// Counts the entries of a BibTeX file, or says what is wrong with its form.
-long countEntries(const std::string& bibtex, std::string& failure) {
+// The entries of a BibTeX file, each with its lines and the empty line after
+// it; on a fault in the file's form, `failure` says what is wrong.
+std::vector<std::string> splitEntries(const std::string& bibtex, std::string& failure) {
   std::vector<std::string> lines = splitCrLf(bibtex, failure);
-  if (!failure.empty()) return -1;
-  long entries = 0;
+  std::vector<std::string> entries;
   std::size_t i = 0;
-  while (i < lines.size()) {
+  while (failure.empty() && i < lines.size()) {
+    std::string entry;
     if (!lines[i].starts_with("@")) {
       failure = "entry does not begin with \"@\": " + lines[i];
-      return -1;
+      break;
     }
-    ++i;
+    entry += lines[i++] + "\r\n";
     while (i < lines.size() && lines[i] != "}") {
       if (!lines[i].starts_with("    ")) {
         failure = "line inside an entry is no field line: " + lines[i];
-        return -1;
+        break;
       }
-      ++i;
+      entry += lines[i++] + "\r\n";
     }
-    if (i == lines.size()) {
-      failure = "entry not closed by \"}\"";
-      return -1;
+    if (!failure.empty()) break;
+    if (i + 1 >= lines.size() || !lines[i + 1].empty()) {
+      failure = "entry not closed by \"}\" and one empty line";
+      break;
     }
-    ++i;
-    if (i == lines.size() || !lines[i].empty()) {
-      failure = "\"}\" not followed by one empty line";
-      return -1;
-    }
-    ++i;
-    ++entries;
+    i += 2;
+    entries.push_back(entry + "}\r\n\r\n");
   }
   return entries;
 }
 
-bool hasTranslatedCharacter(std::string_view text) {
-  for (const TranslationRow& row : TranslationTable) {
-    if (text.find(static_cast<char>(row.code)) != std::string_view::npos) return true;
-  }
-  return false;
-}
-
 std::string expectedConsole(const ExportModel& model, bool nr2note) {
   std::string console = "Lese ersten Eintrag...\r\nAnalysiere Struktur...\r\nSchreibe Eintraege ";
-  console += std::string(static_cast<std::size_t>(model.records), '.');
-  console += "\r\n" + std::to_string(model.records % 65536) + " Eintr\x84ge geschrieben\r\n";
+  console += std::string(model.records.size(), '.');
+  console += "\r\n" + std::to_string(model.records.size() % 65536) + " Eintr\x84ge geschrieben\r\n";
   if (nr2note) {
     console += model.firstRecordHasLnr ? "Lfde. Nr. als Note hinzugef\x81gt\r\n"
                                        : "Lfde. Nr. in .TXT-Datei nicht vorhanden!\r\n";
@@ -124,25 +119,24 @@ std::string expectedConsole(const ExportModel& model, bool nr2note) {
   return console;
 }
 
-std::string checkRun(std::string_view bytes, const ExportModel& model, bool nr2note) {
-  std::string mode = nr2note ? " (Nr2Note)" : "";
-  MemoryRun run = convertInMemory(bytes, nr2note);
-  MemoryRun again = convertInMemory(bytes, nr2note);
-  if (run.bibtex != again.bibtex || run.console != again.console) {
-    return "the same bytes converted twice differ" + mode;
-  }
-  std::string failure;
-  long entries = countEntries(run.bibtex, failure);
-  if (!failure.empty()) return failure + mode;
-  if (entries != model.records) {
-    return std::to_string(entries) + " entries written for " + std::to_string(model.records) +
-           " records" + mode;
-  }
-  if (hasTranslatedCharacter(run.bibtex)) {
-    return "an untranslated character reached the BibTeX file" + mode;
-  }
-  if (run.console != expectedConsole(model, nr2note)) {
-    return "console differs: " + run.console + mode;
+// A record written back as export text, closed by its empty line.
+void appendRecord(std::string& text, const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) text += line + "\n";
+  text += "\n";
+}
+
+// Stale values from an earlier record, or any other state carried from one
+// record to the next, would make an entry depend on the record before it.
+std::string checkLaterRecordsStandAlone(const ExportModel& model,
+                                        const std::vector<std::string>& entries, bool nr2note) {
+  if (model.records.size() < 3) return "";
+  std::string reversed;
+  appendRecord(reversed, model.records[0]);
+  for (std::size_t i = model.records.size() - 1; i > 0; --i) appendRecord(reversed, model.records[i]);
+  std::string expected = entries[0];
+  for (std::size_t i = entries.size() - 1; i > 0; --i) expected += entries[i];
+  if (convertInMemory(reversed, nr2note).bibtex != expected) {
+    return "a record's entry changes with the records before it";
   }
   return "";
 }
@@ -151,17 +145,35 @@ std::string checkRun(std::string_view bytes, const ExportModel& model, bool nr2n
 // translation, a later record cut first: both must give the same entry. Only
 // a character that the translation replaces within the first five of a line
 // makes them differ, as the tag and separator are translated in the first.
-std::string checkFirstAndLaterRecordAlike(const std::vector<std::string>& lines) {
-  std::string record;
-  for (const std::string& line : lines) {
+std::string checkFirstAndLaterRecordAlike(const ExportModel& model) {
+  if (model.records.empty()) return "";
+  for (const std::string& line : model.records[0]) {
     if (hasTranslatedCharacter(std::string_view(line).substr(0, 5))) return "";
-    record += line + "\n";
   }
-  record += "\n";
+  std::string record;
+  appendRecord(record, model.records[0]);
   std::string once = convertInMemory(record, true).bibtex;
   std::string twice = convertInMemory(record + record, true).bibtex;
   if (twice != once + once) return "the same record gives another entry as a later record";
   return "";
+}
+
+std::string checkRun(std::string_view bytes, const ExportModel& model, bool nr2note) {
+  MemoryRun run = convertInMemory(bytes, nr2note);
+  MemoryRun again = convertInMemory(bytes, nr2note);
+  if (run.bibtex != again.bibtex || run.console != again.console) {
+    return "the same bytes converted twice differ";
+  }
+  std::string failure;
+  std::vector<std::string> entries = splitEntries(run.bibtex, failure);
+  if (!failure.empty()) return failure;
+  if (entries.size() != model.records.size()) {
+    return std::to_string(entries.size()) + " entries written for " +
+           std::to_string(model.records.size()) + " records";
+  }
+  if (hasTranslatedCharacter(run.bibtex)) return "an untranslated character reached the BibTeX file";
+  if (run.console != expectedConsole(model, nr2note)) return "console differs: " + run.console;
+  return checkLaterRecordsStandAlone(model, entries, nr2note);
 }
 
 }  // namespace
@@ -172,11 +184,11 @@ ExportModel modelExport(std::string_view bytes) {
   while (!atEnd(c)) {
     std::string line = nextLine(c);
     if (line.empty()) continue;  // no record starts with an empty line
-    bool first = model.records == 0;
-    ++model.records;
-    for (long number = 1; !line.empty(); ++number) {
-      if (first && number <= kBufferLines && isLnrTag(line)) model.firstRecordHasLnr = true;
-      if (first) model.firstRecord.push_back(line);
+    bool first = model.records.empty();
+    std::vector<std::string>& lines = model.records.emplace_back();
+    while (!line.empty()) {
+      if (first && lines.size() < kBufferLines && isLnrTag(line)) model.firstRecordHasLnr = true;
+      lines.push_back(std::move(line));
       line = nextLine(c);
     }
   }
@@ -187,9 +199,9 @@ std::string checkConversion(std::string_view bytes) {
   ExportModel model = modelExport(bytes);
   for (bool nr2note : {false, true}) {
     std::string failure = checkRun(bytes, model, nr2note);
-    if (!failure.empty()) return failure;
+    if (!failure.empty()) return failure + (nr2note ? " (Nr2Note)" : "");
   }
-  std::string failure = checkFirstAndLaterRecordAlike(model.firstRecord);
+  std::string failure = checkFirstAndLaterRecordAlike(model);
   if (!failure.empty()) return failure;
   std::string once(bytes);
   translateLine(once);

@@ -12,9 +12,9 @@
 
 // What a byte-by-byte reading of an export finds.
 struct ExportModel {
-  long records = 0;                 // records that have at least one field line
-  bool firstRecordHasLnr = false;  // the first such record has an LNR line
-  std::vector<std::string> firstRecord;  // its lines as kept, without line ends
+  // Every record that has at least one field line: its lines as kept.
+  std::vector<std::vector<std::string>> records;
+  bool firstRecordHasLnr = false;  // the first record has an LNR line
 };
 
 // Reads `bytes` by the export's rules: a line feed ends a line, a carriage
@@ -24,15 +24,21 @@ struct ExportModel {
 // records are skipped.
 ExportModel modelExport(std::string_view bytes);
 
-// Converts `bytes` with and without Nr2Note and checks: the number of entries
-// equals the number of records; every entry begins with a line starting "@",
-// holds only field lines (starting with four blanks) and ends with the line
-// "}" and one empty line; every line ends in CR LF; no character that the
-// translation replaces reaches the BibTeX file; the console shows one dot per
-// entry and the count modulo 65536; converting the same bytes twice gives the
-// same bytes; translating a translated line changes nothing; the first
-// record, written twice as an export of its own, gives the same entry twice
-// (read once as the first record and once as a later one) unless a line's
-// tag or separator holds a character that the translation replaces.
+// Converts `bytes` with and without Nr2Note and checks:
+// - the number of entries equals the number of records;
+// - every entry begins with a line starting "@", holds only field lines
+//   (starting with four blanks) and ends with the line "}" and one empty
+//   line; every line ends in CR LF;
+// - no character that the translation replaces reaches the BibTeX file;
+// - the console shows one dot per entry and the count modulo 65536;
+// - converting the same bytes twice gives the same bytes;
+// - a later record's entry does not depend on the records before it: the
+//   first record followed by the later ones in reverse order gives the same
+//   entries in reverse order;
+// - the first record, written twice as an export of its own, gives the same
+//   entry twice (read once as the first record and once as a later one),
+//   unless a line's tag or separator holds a character that the translation
+//   replaces;
+// - translating a translated line changes nothing.
 // Returns an empty string when everything holds, otherwise what failed.
 std::string checkConversion(std::string_view bytes);

@@ -24,7 +24,7 @@ TEST(ConversionProperties, ModelCountsRecordsByTheReadingRules) {
   struct Case {
     const char* what;
     std::string bytes;
-    long records;
+    std::size_t records;
     bool lnr;
   };
   const std::vector<Case> cases = {
@@ -54,7 +54,7 @@ TEST(ConversionProperties, ModelCountsRecordsByTheReadingRules) {
   };
   for (const Case& c : cases) {
     ExportModel model = modelExport(c.bytes);
-    EXPECT_EQ(model.records, c.records) << c.what;
+    EXPECT_EQ(model.records.size(), c.records) << c.what;
     EXPECT_EQ(model.firstRecordHasLnr, c.lnr) << c.what;
     EXPECT_EQ(checkConversion(c.bytes), "") << c.what;
   }

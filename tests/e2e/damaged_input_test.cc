@@ -19,9 +19,9 @@ namespace {
 const std::string kBanner = "Zettelwandel KART-Konverter V1.7.0\r\n";
 
 // The console of a run that wrote `entries` entries, banner included.
-std::string console(long entries) {
+std::string console(std::size_t entries) {
   return kBanner + "Lese ersten Eintrag...\r\nAnalysiere Struktur...\r\nSchreibe Eintraege " +
-         std::string(static_cast<std::size_t>(entries), '.') + "\r\n" +
+         std::string(entries, '.') + "\r\n" +
          std::to_string(entries % 65536) + " Eintr\x84ge geschrieben\r\n";
 }
 
@@ -65,7 +65,7 @@ class DamagedInputTest : public testing::Test {
   }
 
   void expectConversion(const std::string& exportBytes, const std::string& expectedBib,
-                        long entries) {
+                        std::size_t entries) {
     std::string consoleBytes;
     std::string bib = convert(exportBytes, consoleBytes);
     EXPECT_EQ(consoleBytes, console(entries));
@@ -175,7 +175,7 @@ TEST_F(DamagedInputTest, RandomBinaryBytes) {
     ExportModel model = modelExport(*bytes);
     std::string consoleBytes;
     std::string bib = convert(*bytes, consoleBytes);
-    EXPECT_EQ(consoleBytes, console(model.records));
+    EXPECT_EQ(consoleBytes, console(model.records.size()));
     EXPECT_TRUE(bib == convertInMemory(*bytes, false).bibtex) << "file run differs from memory run";
     EXPECT_EQ(checkConversion(*bytes), "");
   }
@@ -218,7 +218,7 @@ TEST_F(DamagedInputTest, LineEndsSplitAcrossReadBuffers) {
   ExportModel model = modelExport(bytes);
   std::string consoleBytes;
   std::string bib = convert(bytes, consoleBytes);
-  EXPECT_EQ(consoleBytes, console(model.records));
+  EXPECT_EQ(consoleBytes, console(model.records.size()));
   EXPECT_TRUE(bib == convertInMemory(bytes, false).bibtex) << "file run differs from memory run";
 }
 
