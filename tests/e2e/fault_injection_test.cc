@@ -1,7 +1,8 @@
-// Disks that fill up in the middle of a run, seen from outside: the run must
-// end with one "Runtime error 28" line and exit code 28, never report success,
-// and leave the export as it was. The small disk is a size-limited tmpfs,
-// which needs the right to mount (root); without it these tests are skipped.
+// Failures in the middle of a run, seen from outside. A disk that fills up
+// must end the run with one "Runtime error 28" line and exit code 28, never
+// report success, and leave the export as it was. The small disk is a
+// size-limited tmpfs, which needs the right to mount (root); without it these
+// tests are skipped. An export that cannot be read ends it the same way.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -91,6 +92,21 @@ TEST_F(SmallDiskTest, ConsoleOnADiskThatFillsUp) {
   ProgramResult r = runProgram({exportPath_, bib}, ConsoleTarget::File, consoleFile);
   expectDiskFullAt(r, "console");
   EXPECT_EQ(r.out.size(), 8192u) << "the console should have filled the disk";
+}
+
+// An export that opens but cannot be read: reading /proc/self/mem at its
+// start fails with EIO (5) on Linux. The run must stop at the read.
+TEST(FailingExport, ReadErrorEndsTheRun) {
+  if (!fileExists("/proc/self/mem")) GTEST_SKIP() << "no /proc/self/mem here";
+  std::string bib = (fs::temp_directory_path() /
+                     ("kartconv_fault_" + std::to_string(getpid()) + "_read.bib"))
+                        .string();
+  ProgramResult r = runProgram({"/proc/self/mem", bib});
+  fs::remove(bib);
+  EXPECT_EQ(r.signal, 0);
+  EXPECT_EQ(r.exitCode, 5);
+  EXPECT_EQ(r.err, "Runtime error 5 at read '/proc/self/mem'\r\n");
+  EXPECT_EQ(r.out.find("Analysiere Struktur"), std::string::npos);
 }
 
 }  // namespace
