@@ -99,8 +99,14 @@ def translate(raw):
     return "".join(REPLACEMENT.get(b, chr(b)) for b in raw)
 
 
-def records(data):
-    """The values of every record, as dicts tag -> translated value."""
+def letters(raw):
+    """The text as it reads: each accented letter as the letter it stands for."""
+    return "".join(LETTER_OF_CODE.get(b, chr(b)) for b in raw)
+
+
+def records(data, convert=translate):
+    """The values of every record, as dicts tag -> translated value (or
+    whatever `convert` makes of the bytes read)."""
     lines = read_lines(data)
     blocks, current = [], []
     for line in lines + [b""]:
@@ -111,7 +117,7 @@ def records(data):
             current = []
     if not blocks:
         return []
-    first = [translate(l) for l in blocks[0][:LAST_BUFFER_LINE]]
+    first = [convert(l) for l in blocks[0][:LAST_BUFFER_LINE]]
     tag_line = {}
     for i, line in enumerate(first, start=1):
         key = "".join(chr(ord(c) - 32) if "a" <= c <= "z" else c
@@ -120,7 +126,7 @@ def records(data):
             tag_line[key] = i
     result = [{t: first[i - 1][5:] for t, i in tag_line.items()}]
     for block in blocks[1:]:
-        values = [translate(l[5:]) for l in block[:LAST_BUFFER_LINE]]
+        values = [convert(l[5:]) for l in block[:LAST_BUFFER_LINE]]
         result.append({t: values[i - 1] if i <= len(values) else ""
                        for t, i in tag_line.items()})
     return result
