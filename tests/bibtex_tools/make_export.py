@@ -9,8 +9,9 @@ The first record holds all fifteen tags; records of every type key follow
 with several authors separated by ";", keys with umlauts and blanks, empty and
 non-numeric years, "#" month macros on lines that are written only when not
 empty, values up to the line limit, records shorter and longer than the
-first, and one or more empty lines between records. Two records near the
-start carry every accented letter of each code page.
+first, one or more empty lines between records, mostly CR LF line ends (some
+records LF alone) and the end-of-file mark 26 at the end. Two records near
+the start carry every accented letter of each code page.
 
 Values hold no double quote and no brace: the export's user keeps those out
 (or balanced), and the converter writes values as they are.
@@ -68,7 +69,7 @@ MONTHS = "jan feb mar apr may jun jul aug sep oct nov dec".split()
 
 # First three characters of TYP pick the template; the rest is free text.
 TYPES = ["Artikel", "Bericht", "Typ: Forschungsbericht", "Typ: Arbeitspapier",
-         "Typ", "Buch", "InBuch", "Diplomarbeit", "Dissertation",
+         "Typ", "Typ:", "Buch", "InBuch", "Diplomarbeit", "Dissertation",
          "Konferenzbeitrag", "Proceedings", "InProceedings", "Manual",
          "Normblatt", "URL-Quelle",
          # no key matches these
@@ -275,10 +276,11 @@ def generate(seed, count):
                 length = gen.rng.randint(8, len(ORDER) - 1)
             elif shape < 0.2:
                 extra = gen.rng.randint(1, 3)
+        end = b"\r\n" if gen.rng.random() < 0.9 else b"\n"
         for line in lines_of(record, latin1, length, extra):
-            out += line + b"\r\n"
-        out += b"\r\n" * (1 if gen.rng.random() < 0.9 else gen.rng.randint(2, 3))
-    return bytes(out)
+            out += line + end
+        out += end * (1 if gen.rng.random() < 0.9 else gen.rng.randint(2, 3))
+    return bytes(out) + b"\x1a"  # the end-of-file mark DOS programs write
 
 
 def main():
