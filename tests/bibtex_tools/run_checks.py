@@ -42,8 +42,8 @@ class Failure(Exception):
     pass
 
 
-def run(cmd, cwd, env=None):
-    return subprocess.run(cmd, cwd=cwd, env=env, capture_output=True)
+def run(cmd, cwd):
+    return subprocess.run(cmd, cwd=cwd, capture_output=True)
 
 
 def convert(kartconv, export, bib, nr2note):
@@ -72,8 +72,7 @@ def check_bibtex(work, name, expected):
             continue
         text = line[len("Warning--"):]
         for pattern in DATA_WARNINGS:
-            m = re.match(pattern, text)
-            if m:
+            if re.match(pattern, text):
                 kind = " ".join("X's" if w[:-2] in keys and w.endswith("'s") else
                                 "X" if w in keys else w for w in text.split(" "))
                 warnings[kind] = warnings.get(kind, 0) + 1
@@ -158,7 +157,7 @@ def check_pdf(work, name, data, every_letter):
     """Every author's name word that holds an accented letter reads in the
     PDF as it stands in the export; with `every_letter`, so does every
     accented letter anywhere in the export."""
-    text = pdf_text(work, name)
+    text = unicodedata.normalize("NFC", pdf_text(work, name))
     flat = squeeze(text)
     accented = set(kart_model.LETTER_OF_CODE.values())
     found = {kart_model.LETTER_OF_CODE[b] for b in data if b in kart_model.LETTER_OF_CODE}
