@@ -2,7 +2,8 @@
 // must end the run with one "Runtime error 28" line and exit code 28, never
 // report success, and leave the export as it was. The small disk is a
 // size-limited tmpfs, which needs the right to mount (root); without it these
-// tests are skipped. An export that cannot be read ends it the same way.
+// tests are skipped. A console whose reader goes away and an export that
+// cannot be read end it the same way, with their own error numbers.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -21,7 +22,7 @@ constexpr int kDiskFull = 28;  // ENOSPC
 // About 80 bytes in the BibTeX file.
 const std::string kRecord = "TYP: Art\r\nKUR: Meier90\r\nAUT: Meier, Hans\r\nTIT: Titel\r\n\r\n";
 
-class SmallDiskTest : public testing::Test {
+class MidRunFailureTest : public testing::Test {
  protected:
   void SetUp() override {
     dir_ = fs::temp_directory_path() /
@@ -70,7 +71,7 @@ class SmallDiskTest : public testing::Test {
 // The BibTeX file does not fit on a disk of 64 KB. With 20,000 entries
 // (1.6 MB) a buffered write in the middle of the run finds the disk full;
 // with 1,000 entries (80 KB) only the last write, when the file is closed.
-TEST_F(SmallDiskTest, BibtexFileOnAFullDisk) {
+TEST_F(MidRunFailureTest, BibtexFileOnAFullDisk) {
   std::string why;
   if (!mountSmallDisk("64k", why)) GTEST_SKIP() << "cannot mount a small tmpfs here: " << why;
   std::string bib = (dir_ / "small" / "out.bib").string();
@@ -84,7 +85,7 @@ TEST_F(SmallDiskTest, BibtexFileOnAFullDisk) {
 }
 
 // The console file fills up among the 20,000 progress dots.
-TEST_F(SmallDiskTest, ConsoleOnADiskThatFillsUp) {
+TEST_F(MidRunFailureTest, ConsoleOnADiskThatFillsUp) {
   std::string why;
   if (!mountSmallDisk("8k", why)) GTEST_SKIP() << "cannot mount a small tmpfs here: " << why;
   std::string bib = (dir_ / "out.bib").string();
@@ -92,6 +93,22 @@ TEST_F(SmallDiskTest, ConsoleOnADiskThatFillsUp) {
   ProgramResult r = runProgram({exportPath_, bib}, ConsoleTarget::File, consoleFile);
   expectDiskFullAt(r, "console");
   EXPECT_EQ(r.out.size(), 8192u) << "the console should have filled the disk";
+}
+
+// The console's reader goes away after the first progress dot. 400,000
+// dots do not fit into the pipe, so a later write finds it closed: error 32,
+// not a silent end by SIGPIPE.
+TEST_F(MidRunFailureTest, ConsoleReaderGoesAwayMidRun) {
+  export_ = std::string(400000 * 10, ' ');
+  for (std::size_t i = 0; i < export_.size(); i += 10) export_.replace(i, 10, "TYP: Art\n\n");
+  writeFile(exportPath_, export_);
+  ProgramResult r =
+      runProgram({exportPath_, (dir_ / "out.bib").string()}, ConsoleTarget::PipeClosedMidRun);
+  EXPECT_EQ(r.signal, 0) << "killed by a signal instead of reporting the failure";
+  EXPECT_EQ(r.exitCode, 32);
+  EXPECT_EQ(r.err, "Runtime error 32 at write 'console'\r\n");
+  EXPECT_NE(r.out.find("Schreibe Eintraege ."), std::string::npos);
+  EXPECT_TRUE(readFile(exportPath_) == export_) << "the export was changed";
 }
 
 // An export that opens but cannot be read: reading /proc/self/mem at its

@@ -25,7 +25,8 @@ ProgramResult runProgram(const std::vector<std::string>& args, ConsoleTarget con
   std::string outPath = tempPath("out");
   std::string errPath = tempPath("err");
   int pipeFds[2] = {-1, -1};
-  if (console == ConsoleTarget::ClosedPipe && pipe(pipeFds) != 0) std::abort();
+  bool piped = console == ConsoleTarget::ClosedPipe || console == ConsoleTarget::PipeClosedMidRun;
+  if (piped && pipe(pipeFds) != 0) std::abort();
 
   pid_t pid = fork();
   if (pid == 0) {
@@ -44,6 +45,10 @@ ProgramResult runProgram(const std::vector<std::string>& args, ConsoleTarget con
       case ConsoleTarget::File:
         out = open(consolePath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         break;
+      case ConsoleTarget::PipeClosedMidRun:
+        close(pipeFds[0]);
+        out = pipeFds[1];
+        break;
     }
     int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     dup2(out, STDOUT_FILENO);
@@ -61,9 +66,19 @@ ProgramResult runProgram(const std::vector<std::string>& args, ConsoleTarget con
     close(pipeFds[0]);
     close(pipeFds[1]);
   }
+  ProgramResult result;
+  if (console == ConsoleTarget::PipeClosedMidRun) {
+    close(pipeFds[1]);
+    char buffer[512];
+    ssize_t n = 0;
+    while (result.out.find("Schreibe Eintraege .") == std::string::npos &&
+           (n = read(pipeFds[0], buffer, sizeof buffer)) > 0) {
+      result.out.append(buffer, static_cast<std::size_t>(n));
+    }
+    close(pipeFds[0]);
+  }
   int status = 0;
   waitpid(pid, &status, 0);
-  ProgramResult result;
   if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
   if (console == ConsoleTarget::Capture) result.out = readFile(outPath);

@@ -12,7 +12,9 @@ struct ProgramResult {
   std::string err;        // standard error bytes
 };
 
-enum class ConsoleTarget { Capture, ClosedPipe, DevFull, File };
+// PipeClosedMidRun: a reader that reads the console up to the first progress
+// dot and then goes away, as `kartconv ... | head -c 100` does.
+enum class ConsoleTarget { Capture, ClosedPipe, DevFull, File, PipeClosedMidRun };
 
 // With ConsoleTarget::File the console goes to `consolePath` (which may lie
 // on a small file system that fills up) and `out` holds what reached it.
