@@ -106,30 +106,39 @@ constexpr std::array<std::string_view, 256> kByCode = [] {
   return byCode;
 }();
 
-bool needsTranslation(unsigned char c) { return !kByCode[c].empty(); }
+// One byte per code, so that scanning a line touches a small table.
+constexpr std::array<bool, 256> kNeedsTranslation = [] {
+  std::array<bool, 256> needs{};
+  for (const TranslationRow& row : kRows) needs[row.code] = true;
+  return needs;
+}();
+
+// Position of the first character at or after `from` that has a row.
+std::size_t nextToTranslate(const std::string& line, std::size_t from) {
+  const char* data = line.data();
+  std::size_t size = line.size();
+  while (from < size && !kNeedsTranslation[static_cast<unsigned char>(data[from])]) ++from;
+  return from;
+}
 
 }  // namespace
 
 const std::array<TranslationRow, 92> TranslationTable = kRows;
 
 void translateLine(std::string& line) {
-  std::size_t first = 0;
-  while (first < line.size() && !needsTranslation(static_cast<unsigned char>(line[first]))) {
-    ++first;
-  }
-  if (first == line.size()) return;
+  std::size_t next = nextToTranslate(line, 0);
+  if (next == line.size()) return;
 
   // Kept between calls so that translating a record allocates nothing once
-  // the scratch has grown to the longest line.
+  // the scratch has grown to the longest line. Unchanged stretches are
+  // copied whole: accented letters are few in a line.
   static std::string scratch;
-  scratch.assign(line, 0, first);
-  for (std::size_t i = first; i < line.size(); ++i) {
-    std::string_view replacement = kByCode[static_cast<unsigned char>(line[i])];
-    if (replacement.empty()) {
-      scratch += line[i];
-    } else {
-      scratch += replacement;
-    }
+  scratch.assign(line, 0, next);
+  while (next < line.size()) {
+    scratch += kByCode[static_cast<unsigned char>(line[next])];
+    std::size_t from = next + 1;
+    next = nextToTranslate(line, from);
+    scratch.append(line, from, next - from);
   }
   line.swap(scratch);
 }

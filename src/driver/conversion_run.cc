@@ -36,7 +36,7 @@ void checkArguments(const std::vector<std::string>& words) {
 }
 
 void writeEntry() {
-  printText(".");
+  printProgressDot();
   selectEntryTemplate();
   ++RecordCounter;
 }
@@ -82,6 +82,7 @@ void printSummary() {
 
 int runKartconv(const std::vector<std::string>& words) {
   attachOutput(Console, platform::standardOutput(), "console", 4096);
+  SavedOnRuntimeError = &Console;
   printLine(kBanner);
   initState();
   checkArguments(words);

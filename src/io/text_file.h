@@ -35,6 +35,11 @@ struct TextOutput {
   std::string* sink = nullptr;  // when set, bytes go here instead of to `file`
 };
 
+// An output (the console) whose buffered bytes are written out, errors
+// ignored, before a runtime error ends the process, so that what the run had
+// printed before the failure still shows.
+extern TextOutput* SavedOnRuntimeError;
+
 // Prints "Runtime error <n> ..." on the standard error stream and ends the
 // process with exit code `error`. `operation` and `name` tell the place.
 [[noreturn]] void endWithRuntimeError(int error, std::string_view operation,
