@@ -1,7 +1,8 @@
 #include "io/text_file.h"
 
+#include "io/byte_scan.h"
+
 #include <algorithm>
-#include <array>
 #include <cstring>
 
 namespace {
@@ -11,8 +12,8 @@ constexpr char kEndOfInput = 26;
 
 // The characters that end the taken part of a line: line feed, carriage
 // return and code 26. One table lookup per character keeps the scan short.
-constexpr std::array<bool, 256> kLineStop = [] {
-  std::array<bool, 256> stop{};
+constexpr ByteSet kLineStop = [] {
+  ByteSet stop{};
   stop['\n'] = stop['\r'] = stop[static_cast<unsigned char>(kEndOfInput)] = true;
   return stop;
 }();
@@ -88,8 +89,9 @@ void readLine(TextInput& in, std::string& line) {
   while (taken < kMaxLineLength && fill(in)) {
     const char* start = in.pos;
     const char* stop = in.pos + std::min<std::size_t>(in.end - in.pos, kMaxLineLength - taken);
-    const char* p = start;
-    while (p != stop && !kLineStop[static_cast<unsigned char>(*p)]) ++p;
+    // All three stops are control characters, below a blank.
+    const char* p = findFirstOf(start, stop, kLineStop,
+                                [](std::uint64_t word) { return anyByteBelow(word, ' '); });
     line.append(start, p);
     taken += p - start;
     in.pos = p;
@@ -110,6 +112,33 @@ void readLine(TextInput& in, std::string& line) {
       return;
     }
   }
+}
+
+std::string_view readLineView(TextInput& in) {
+  // Most lines lie whole in the buffer and end in a line feed or in a
+  // carriage return and line feed; such a line is its bytes in the buffer.
+  // Everything else (a carriage return within the line, a line over 255
+  // characters, a line cut by the end of the buffer) is read by readLine.
+  const char* start = in.pos;
+  const char* limit = start + std::min<std::size_t>(in.end - start, kMaxLineLength);
+  const char* p = findFirstOf(start, limit, kLineStop,
+                              [](std::uint64_t word) { return anyByteBelow(word, ' '); });
+  if (p != limit) {
+    if (*p == '\n') {
+      in.pos = p + 1;
+      return {start, p};
+    }
+    if (*p == kEndOfInput) {
+      in.pos = p;
+      return {start, p};
+    }
+    if (p + 1 != in.end && p[1] == '\n') {
+      in.pos = p + 2;
+      return {start, p};
+    }
+  }
+  readLine(in, in.lineCopy);
+  return in.lineCopy;
 }
 
 void closeInput(TextInput& in) {

@@ -24,6 +24,7 @@ struct TextInput {
   const char* end = nullptr;
   bool fromMemory = false;
   bool exhausted = false;  // the source has no more bytes to give
+  std::string lineCopy;    // a line that did not lie whole in the buffer
 };
 
 struct TextOutput {
@@ -54,6 +55,9 @@ bool atEnd(TextInput& in);
 // Reads one line into `line` (replacing its content). At the end of the input
 // the line is empty.
 void readLine(TextInput& in, std::string& line);
+// The same line without copying it where it lies whole in the buffer. The
+// view is valid until the next call on `in`.
+std::string_view readLineView(TextInput& in);
 void closeInput(TextInput& in);
 
 void createOutput(TextOutput& out, const std::string& name);
