@@ -20,6 +20,9 @@ std::string citationKey(std::string_view value) {
     const TranslationRow* match = nullptr;
     if (rest.front() == '{' || rest.front() == '\\' || rest.front() == ' ') {
       for (const TranslationRow& row : TranslationTable) {
+        // The second character tells most rows apart without a comparison
+        // of the whole replacement: this runs for every header line.
+        if (rest.size() < row.replacement.size() || rest[1] != row.replacement[1]) continue;
         if (rest.starts_with(row.replacement)) {
           match = &row;
           break;

@@ -132,7 +132,7 @@ constexpr ByteSet kNeedsTranslation = [] {
 const char* nextToTranslate(const char* p, const char* end) {
   // Every code with a row is ";" or at least 128.
   return findFirstOf(p, end, kNeedsTranslation, [](std::uint64_t word) {
-    return (word & kEveryByte(0x80)) != 0 || anyByteEquals(word, ';');
+    return bytesHigh(word) | bytesEqual(word, ';');
   });
 }
 

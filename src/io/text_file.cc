@@ -91,7 +91,7 @@ void readLine(TextInput& in, std::string& line) {
     const char* stop = in.pos + std::min<std::size_t>(in.end - in.pos, kMaxLineLength - taken);
     // All three stops are control characters, below a blank.
     const char* p = findFirstOf(start, stop, kLineStop,
-                                [](std::uint64_t word) { return anyByteBelow(word, ' '); });
+                                [](std::uint64_t word) { return bytesBelow(word, ' '); });
     line.append(start, p);
     taken += p - start;
     in.pos = p;
@@ -122,7 +122,7 @@ std::string_view readLineView(TextInput& in) {
   const char* start = in.pos;
   const char* limit = start + std::min<std::size_t>(in.end - start, kMaxLineLength);
   const char* p = findFirstOf(start, limit, kLineStop,
-                              [](std::uint64_t word) { return anyByteBelow(word, ' '); });
+                              [](std::uint64_t word) { return bytesBelow(word, ' '); });
   if (p != limit) {
     if (*p == '\n') {
       in.pos = p + 1;
@@ -175,7 +175,8 @@ void flush(TextOutput& out) {
   if (error != 0) endWithRuntimeError(error, "write", out.name);
 }
 
-void write(TextOutput& out, std::string_view text) {
+// Writing to memory, or more than the buffer has room for.
+void writeSlow(TextOutput& out, std::string_view text) {
   if (out.sink != nullptr) {
     out.sink->append(text);
     return;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -64,7 +65,18 @@ void createOutput(TextOutput& out, const std::string& name);
 void attachOutput(TextOutput& out, platform::File file, std::string name,
                   std::size_t capacity);
 void attachOutputToMemory(TextOutput& out, std::string& sink);
-void write(TextOutput& out, std::string_view text);
+void writeSlow(TextOutput& out, std::string_view text);
+// Appends `text` to the output's buffer. A BibTeX entry is written in many
+// short pieces, so the common case, room in the buffer, is inline. An output
+// to memory has no buffer (capacity 0) and always takes the slow way.
+inline void write(TextOutput& out, std::string_view text) {
+  if (text.size() < out.capacity - out.used) {
+    std::memcpy(out.storage.get() + out.used, text.data(), text.size());
+    out.used += text.size();
+    return;
+  }
+  writeSlow(out, text);
+}
 void writeLineEnd(TextOutput& out);
 void flush(TextOutput& out);
 void closeOutput(TextOutput& out);
