@@ -20,9 +20,11 @@ std::string citationKey(std::string_view value) {
     const TranslationRow* match = nullptr;
     if (rest.front() == '{' || rest.front() == '\\' || rest.front() == ' ') {
       for (const TranslationRow& row : TranslationTable) {
-        // The second character tells most rows apart without a comparison
-        // of the whole replacement: this runs for every header line.
-        if (rest.size() < row.replacement.size() || rest[1] != row.replacement[1]) continue;
+        // The third and fourth characters (accent and letter; every
+        // replacement has at least five) tell most rows apart without a
+        // comparison of the whole: this runs for every header line.
+        std::string_view r = row.replacement;
+        if (rest.size() < r.size() || rest[3] != r[3] || rest[2] != r[2]) continue;
         if (rest.starts_with(row.replacement)) {
           match = &row;
           break;
