@@ -136,6 +136,19 @@ const char* nextToTranslate(const char* p, const char* end) {
   });
 }
 
+// Replaces the content of `out` with `text`. Appending to an emptied string
+// is cheaper than the general assign, which must allow for `text` lying
+// within `out`; that case keeps the general assign.
+void copyInto(std::string_view text, std::string& out) {
+  const char* data = out.data();
+  if (text.data() >= data && text.data() <= data + out.size()) {
+    if (text.data() != data || text.size() != out.size()) out.assign(text);
+    return;
+  }
+  out.clear();
+  out.append(text);
+}
+
 }  // namespace
 
 const std::array<TranslationRow, 92> TranslationTable = kRows;
@@ -145,7 +158,7 @@ void translateInto(std::string_view text, std::string& out) {
   const char* end = p + text.size();
   const char* next = nextToTranslate(p, end);
   if (next == end) {
-    if (text.data() != out.data() || text.size() != out.size()) out.assign(text);
+    copyInto(text, out);
     return;
   }
   // The result is built in a scratch area that only grows, to seven times
@@ -168,7 +181,7 @@ void translateInto(std::string_view text, std::string& out) {
     o += next - p;
   }
   // `text` may be `out` itself: it is read to the end before `out` changes.
-  out.assign(scratch.data(), static_cast<std::size_t>(o - scratch.data()));
+  copyInto(std::string_view(scratch.data(), static_cast<std::size_t>(o - scratch.data())), out);
 }
 
 void translateLine(std::string& line) { translateInto(line, line); }
