@@ -25,6 +25,6 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION text)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "Converts KART literature database exports to BibTeX\n kartconv reads the plain-text export of a KART literature database and\n writes a BibTeX file with one entry for every record.")
+    "kartconv reads the plain-text export of a KART literature database and\nwrites a BibTeX file with one entry for every record.")
 
 include(CPack)
