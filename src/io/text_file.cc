@@ -49,7 +49,7 @@ void endWithRuntimeError(int error, std::string_view operation, std::string_view
   text += operation;
   if (!name.empty()) {
     text += " '";
-    text += name;
+    text += platform::consoleName(name);
     text += "'";
   }
   text += "\r\n";

@@ -1,0 +1,295 @@
+#!/usr/bin/env python3
+"""Writes a KART export of German literature records for the end-to-end
+checks with the BibTeX tools. The same seed and count give the same bytes.
+
+    make_export.py SEED COUNT OUTPUT
+
+The first record holds all fifteen tags; records of every type key follow
+(and types that match no key), each record in code page 437 or ISO 8859-1,
+with several authors separated by ";", keys with umlauts and blanks, empty and
+non-numeric years, "#" month macros on lines that are written only when not
+empty, values up to the line limit, records shorter and longer than the
+first, one or more empty lines between records, mostly CR LF line ends (some
+records LF alone) and the end-of-file mark 26 at the end. Two records near
+the start carry every accented letter of each code page.
+
+Values hold no double quote and no brace: the export's user keeps those out
+(or balanced), and the converter writes values as they are.
+"""
+
+import random
+import sys
+
+# Line order of the first record, and so of every record.
+ORDER = ["TYP", "KUR", "AUT", "TIT", "UNT", "QUE", "ORT", "JAH", "SEI",
+         "ISB", "BAN", "HER", "KEY", "NOZ", "LNR"]
+VALUE_LIMIT = 250  # 255 characters less the tag and its two separators
+
+CP437 = dict(zip("ÇüéâäàåçêëèïîìÄÅÉæÆôöòûùÿÖÜáíóúñÑ",
+                 list(range(128, 155)) + list(range(160, 166))))
+LATIN1 = {chr(c): c for c in range(192, 256)
+          if c not in (208, 215, 222, 240, 247, 254)}
+
+SURNAMES = """Müller Schmidt Schneider Fischer Weber Meyer Wagner Becker Schulz
+Hoffmann Schäfer Koch Bauer Richter Klein Wolf Schröder Neumann Schwarz
+Zimmermann Braun Krüger Hofmann Hartmann Lange Werner Krause Meier Lehmann
+Köhler Jäger Böhm Günther Löwe Nüßlein Groß Weiß Strauß Voß Dürrenmatt
+Ørsted Ångström Gonçalves Núñez Jiménez Álvarez Peña Sørensen Lévesque
+Duchêne Brontë Françoise Noël Âmbar Çelik Rübsam Töpfer Würth Bäumler""".split()
+GIVEN = """Hans Jürgen Günter Ursula Renate Käthe Jörg Björn Søren Åsa René
+Hélène José Iñigo Zoë Chloé André Ângela João Sérgio Luís Inês Anaïs Ève
+Maëlle Zoé Mário Ólafur Ýrr Þóra Eva Karl Fritz Grete Lüder Bärbel""".split()
+GIVEN = [g for g in GIVEN if "Þ" not in g and "þ" not in g and "ð" not in g]
+TITLE_WORDS = """Die Entwicklung der deutschen Sprache Geschichte Stadt Universität
+Untersuchungen zur Wirtschaft Gesellschaft Bildung im Jahrhundert und
+Öffentlichkeit Übersetzung Ärzte Straße Gemälde Künstler Bühne Größe Maß Café
+Château Façade Zürich Region Schweiz Österreich Kultur Ökonomie
+Überblick Einführung in die Theorie Praxis über Literatur Sprachwandel
+Mittelalter Frühe Neuzeit Verfassung Rechtsprechung Bürger Dörfer Städte
+Erzählungen Märchen Lyrik Schülerinnen Lehrkräfte Hochschule Fußball Grüße
+Äußerungen Brücken Flüsse Wälder Gebäude Müllabfuhr Señor Mañana Crème brûlée
+Rôle Débâcle Naïveté Fiancée Smörgåsbord Skål Ærø Øresund Ísland""".split()
+PLACES = """Berlin München Köln Zürich Göttingen Düsseldorf Würzburg Lübeck
+Saarbrücken Tübingen Nürnberg Wien Genève Besançon Malmö Århus Kø São Paulo
+Gießen Fürth Jülich Bremen Jena Weißenfels""".split()
+PLACES = [p for p in PLACES if p not in ("Kø", "São", "Paulo")] + ["São Paulo"]
+JOURNALS = ["Zeitschrift für Sprachwissenschaft", "Historische Zeitschrift",
+            "Archiv für Kulturgeschichte", "Jahrbuch der Görres-Gesellschaft",
+            "Mitteilungen des Österreichischen Instituts", "Die Zeit",
+            "Süddeutsche Monatshefte", "Revue d'Études Françaises"]
+PUBLISHERS = ["Suhrkamp", "Vandenhoeck und Ruprecht", "C. H. Beck",
+              "Böhlau", "Springer", "De Gruyter", "Fischer Taschenbuch",
+              "Verlag für Sozialwissenschaften", "Kösel", "Hölder-Pichler-Tempsky"]
+SCHOOLS = ["Universität Tübingen", "Universität Zürich", "TU München",
+           "Universität Göttingen", "Universität Wien", "Universität zu Köln"]
+INSTITUTES = ["Institut für Zeitgeschichte", "Max-Planck-Institut für Bildungsforschung",
+              "Deutsches Institut für Normung", "Fraunhofer-Gesellschaft",
+              "Bundesamt für Statistik"]
+MONTHS = "jan feb mar apr may jun jul aug sep oct nov dec".split()
+
+# First three characters of TYP pick the template; the rest is free text.
+TYPES = ["Artikel", "Bericht", "Typ: Forschungsbericht", "Typ: Arbeitspapier",
+         "Typ", "Typ:", "Buch", "InBuch", "Diplomarbeit", "Dissertation",
+         "Konferenzbeitrag", "Proceedings", "InProceedings", "Manual",
+         "Normblatt", "URL-Quelle",
+         # no key matches these
+         "Zeitungsartikel", "Vortrag", "artikel", "", " Artikel", "Ar", "Sonstiges"]
+# Lines written only when not empty, by first three characters of TYP; only
+# there may a value begin with "#".
+OPTIONAL = {
+    "Art": {"QUE", "BAN", "SEI", "NOZ"}, "Buc": {"HER", "QUE", "JAH", "BAN", "ORT", "ISB", "NOZ"},
+    "Dip": {"QUE", "ORT", "NOZ"}, "Dis": {"QUE", "ORT", "NOZ"},
+    "Kon": {"QUE", "HER", "ORT", "SEI", "NOZ"}, "Pro": {"QUE", "HER", "ORT", "SEI", "NOZ"},
+    "InB": {"SEI", "NOZ"}, "InP": {"SEI", "NOZ"},
+    "Man": {"QUE", "BAN", "JAH", "ORT", "KEY", "NOZ"},
+    "Ber": {"QUE", "JAH", "BAN", "ORT", "KEY", "NOZ"},
+    "Typ": {"QUE", "JAH", "BAN", "ORT", "KEY", "NOZ"},
+    "Nor": {"QUE", "JAH", "ORT", "KEY", "NOZ"},
+    # Not QUE: its howpublished line joins "\url{" # X # "}", and BibTeX
+    # reads a brace opened inside quotes as running on to the next "}", so
+    # that line holds the text '\url{" # X # "}', never the macro's value.
+    "URL": {"JAH", "KEY", "NOZ"},
+}
+MISC_OPTIONAL = {"QUE", "JAH", "ORT", "KEY", "NOZ"}
+NUMBER_LINES = {"JAH"}  # a "#" value there names a year, not a month
+
+
+class Generator:
+    def __init__(self, seed):
+        self.rng = random.Random(seed)
+        self.serial = 0
+
+    def choice(self, items):
+        return self.rng.choice(items)
+
+    def person(self, latin1):
+        name = self.choice(SURNAMES) + ", " + self.choice(GIVEN)
+        return name if latin1 or fits_cp437(name) else self.person(latin1)
+
+    def persons(self, latin1):
+        names = [self.person(latin1) for _ in range(self.rng.choice([1, 1, 2, 2, 3, 4]))]
+        return self.choice([";", "; "]).join(names)
+
+    def words(self, pool, latin1, low, high, limit=VALUE_LIMIT):
+        usable = [w for w in pool if latin1 or fits_cp437(w)]
+        text = ""
+        for _ in range(self.rng.randint(low, high)):
+            word = self.choice(usable)
+            if len(text) + 1 + len(word) > limit:
+                break
+            text = (text + " " + word).strip()
+        return text
+
+    def up_to_limit(self, latin1):
+        """A value that fills the line to its last character."""
+        text = self.words(TITLE_WORDS, latin1, 200, 200)
+        filler = "Nachtrag"
+        while len(text) < VALUE_LIMIT:
+            text += (" " + filler)[: VALUE_LIMIT - len(text)]
+        return text
+
+    def pick(self, pool, latin1):
+        usable = [p for p in pool if latin1 or fits_cp437(p)]
+        return self.choice(usable)
+
+    def key(self, latin1):
+        self.serial += 1
+        stem = self.choice(SURNAMES) if self.rng.random() < 0.8 else "Meier;Schulze"
+        while not latin1 and not fits_cp437(stem):
+            stem = self.choice(SURNAMES)
+        return "%s %d-%d" % (stem, self.rng.randint(1950, 2020), self.serial)
+
+    def year(self):
+        return self.choice(["1990", "2004", "1978", "1865", "2019", "o.J.",
+                            "1990/91", "", "ca. 1850", "1999"])
+
+    def record(self, typ, latin1, parent_key=""):
+        r = {t: "" for t in ORDER}
+        r["TYP"] = typ
+        r["KUR"] = self.key(latin1)
+        if self.rng.random() < 0.9:
+            r["AUT"] = self.persons(latin1)
+        r["TIT"] = self.words(TITLE_WORDS, latin1, 2, 9) if self.rng.random() < 0.95 else ""
+        if self.rng.random() < 0.4:
+            r["UNT"] = self.words(TITLE_WORDS, latin1, 2, 6)
+        prefix = typ[:3]
+        r["QUE"] = parent_key or self.source(prefix, latin1)
+        if self.rng.random() < 0.7:
+            r["ORT"] = self.pick(PLACES, latin1)
+        r["JAH"] = self.year()
+        if self.rng.random() < 0.5:
+            r["SEI"] = self.choice(["12--34", "S. 101-117", "245", "1--9"])
+        if prefix == "Buc" and self.rng.random() < 0.5:
+            r["ISB"] = "3-%03d-%05d-%d" % (self.rng.randint(100, 999),
+                                           self.rng.randint(0, 99999), self.rng.randint(0, 9))
+        if self.rng.random() < 0.5:
+            r["BAN"] = self.choice(["12", "3", "2. Auflage", "Nr. 7", "Bd. 4"])
+        if self.rng.random() < 0.3:
+            r["HER"] = self.persons(latin1)
+        if self.rng.random() < 0.2:
+            r["KEY"] = self.words(TITLE_WORDS, latin1, 1, 2)
+        if self.rng.random() < 0.3:
+            r["NOZ"] = self.choice(["Leihgabe der Stadtbibliothek", "Signatur: A 17/3",
+                                    "vergriffen", "Rezension in der Zeit",
+                                    "übersetzt aus dem Französischen"])
+            if not latin1 and not fits_cp437(r["NOZ"]):
+                r["NOZ"] = "vergriffen"
+        r["LNR"] = str(self.serial) if self.rng.random() < 0.9 else ""
+        if self.rng.random() < 0.05:
+            r["TIT"] = self.up_to_limit(latin1)
+        self.bare_values(r, prefix)
+        return r
+
+    def source(self, prefix, latin1):
+        if prefix == "Art":
+            return self.pick(JOURNALS, latin1)
+        if prefix in ("Buc",):
+            return self.pick(PUBLISHERS, latin1)
+        if prefix in ("Dip", "Dis"):
+            return self.pick(SCHOOLS, latin1)
+        if prefix in ("Kon", "Pro"):
+            return "Tagungsband " + self.words(TITLE_WORDS, latin1, 2, 4)
+        if prefix == "URL":
+            return "https://www.example.de/katalog/eintrag-%d.html" % self.serial
+        if self.rng.random() < 0.3:
+            return ""
+        return self.pick(INSTITUTES + PUBLISHERS, latin1)
+
+    def bare_values(self, r, prefix):
+        """Now and then a value of an optional line becomes "#" and a month
+        macro (a year on the year line), so that it is written bare."""
+        if self.rng.random() >= 0.25:
+            return
+        tag = self.choice(sorted(OPTIONAL.get(prefix, MISC_OPTIONAL)))
+        if tag in NUMBER_LINES:
+            r[tag] = "#" + self.choice(["1990", "2001", "1875"])
+        else:
+            r[tag] = "#" + self.choice(MONTHS)
+
+
+def fits_cp437(text):
+    return all(c < "\x80" or c in CP437 for c in text)
+
+
+def encode(text, latin1):
+    table = LATIN1 if latin1 else CP437
+    return bytes(table[c] if c >= "\x80" else ord(c) for c in text)
+
+
+def lines_of(record, latin1, length, extra):
+    out = []
+    for tag in ORDER[:length]:
+        assert len(record[tag]) <= VALUE_LIMIT, (tag, record[tag])
+        out.append(encode(tag + ": " + record[tag], latin1))
+    for i in range(extra):
+        out.append(encode("BEM: Zusatzzeile %d, nicht ausgewertet" % (i + 1), latin1))
+    return out
+
+
+def alphabet_records(gen):
+    """Two records whose authors and places carry every accented letter of
+    code page 437 and of ISO 8859-1, in fields printed as they stand."""
+    cp_letters = "".join(CP437)
+    la_letters = "".join(LATIN1)
+    result = []
+    for latin1, letters in ((False, cp_letters), (True, la_letters)):
+        r = gen.record("Buch", latin1)
+        chunks = [letters[i:i + 6] for i in range(0, len(letters), 6)]
+        r["AUT"] = "; ".join("Z%s, Alfa%s" % (c, c) for c in chunks)
+        r["ORT"] = "Ort" + letters
+        r["HER"] = ""
+        result.append((r, latin1))
+    return result
+
+
+def generate(seed, count):
+    gen = Generator(seed)
+    first = gen.record("Buch", True)
+    first.update({"AUT": "Müller, Jürgen; Weiß, Renate", "TIT": "Geschichte der Stadt Zürich",
+                  "UNT": "Eine Einführung", "QUE": "Böhlau", "ORT": "Köln", "JAH": "1990",
+                  "SEI": "245", "ISB": "3-518-38776-4", "BAN": "2. Auflage",
+                  "HER": gen.persons(True), "KEY": "Entwicklung",
+                  "NOZ": "Leihgabe der Universitätsbibliothek", "LNR": str(gen.serial)})
+    planned = [(first, True)] + alphabet_records(gen)
+    while len(planned) < count:
+        latin1 = gen.rng.random() < 0.5
+        typ = gen.choice(TYPES)
+        if typ in ("InBuch", "InProceedings") and len(planned) + 3 <= count:
+            # Children come before the entry they cross-reference, as BibTeX
+            # wants it; the parent's key is given as the export writes it.
+            parent_type = "Buch" if typ == "InBuch" else "Proceedings"
+            parent = gen.record(parent_type, latin1)
+            parent["AUT"] = "" if parent_type == "Proceedings" else parent["AUT"]
+            for _ in range(gen.rng.randint(1, 2)):
+                planned.append((gen.record(typ, latin1, parent["KUR"]), latin1))
+            planned.append((parent, latin1))
+        elif typ not in ("InBuch", "InProceedings"):
+            planned.append((gen.record(typ, latin1), latin1))
+        else:
+            planned.append((gen.record("Buch", latin1), latin1))
+    out = bytearray()
+    for i, (record, latin1) in enumerate(planned[:count]):
+        length, extra = len(ORDER), 0
+        if i > 0:
+            shape = gen.rng.random()
+            if shape < 0.1:
+                length = gen.rng.randint(8, len(ORDER) - 1)
+            elif shape < 0.2:
+                extra = gen.rng.randint(1, 3)
+        end = b"\r\n" if gen.rng.random() < 0.9 else b"\n"
+        for line in lines_of(record, latin1, length, extra):
+            out += line + end
+        out += end * (1 if gen.rng.random() < 0.9 else gen.rng.randint(2, 3))
+    return bytes(out) + b"\x1a"  # the end-of-file mark DOS programs write
+
+
+def main():
+    if len(sys.argv) != 4:
+        sys.exit("usage: make_export.py SEED COUNT OUTPUT")
+    data = generate(int(sys.argv[1]), int(sys.argv[2]))
+    with open(sys.argv[3], "wb") as f:
+        f.write(data)
+
+
+if __name__ == "__main__":
+    main()
