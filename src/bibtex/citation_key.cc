@@ -1,3 +1,4 @@
+#include <array>
 #include <string_view>
 
 #include "bibtex/bibtex.h"
@@ -5,10 +6,15 @@
 
 namespace {
 
-bool droppedFromKey(unsigned char c) {
-  if (c <= 32 || c >= 127) return true;
-  return std::string_view(",{}()\"#%'=\\~").find(static_cast<char>(c)) != std::string_view::npos;
-}
+// Looked up for every character of every key, so it is a table.
+constexpr std::array<bool, 256> kDroppedFromKey = [] {
+  std::array<bool, 256> dropped{};
+  for (int c = 0; c < 256; ++c) dropped[c] = c <= 32 || c >= 127;
+  for (char c : std::string_view(",{}()\"#%'=\\~")) dropped[static_cast<unsigned char>(c)] = true;
+  return dropped;
+}();
+
+bool droppedFromKey(unsigned char c) { return kDroppedFromKey[c]; }
 
 }  // namespace
 
@@ -20,6 +26,11 @@ std::string citationKey(std::string_view value) {
     const TranslationRow* match = nullptr;
     if (rest.front() == '{' || rest.front() == '\\' || rest.front() == ' ') {
       for (const TranslationRow& row : TranslationTable) {
+        // The third and fourth characters (accent and letter; every
+        // replacement has at least five) tell most rows apart without a
+        // comparison of the whole: this runs for every header line.
+        std::string_view r = row.replacement;
+        if (rest.size() < r.size() || rest[3] != r[3] || rest[2] != r[2]) continue;
         if (rest.starts_with(row.replacement)) {
           match = &row;
           break;

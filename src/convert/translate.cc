@@ -1,5 +1,9 @@
 #include "convert/translate.h"
 
+#include <cstring>
+
+#include "io/byte_scan.h"
+
 namespace {
 
 // The code page 437 rows come first (128 to 165), then ISO 8859-1 (192 to
@@ -99,37 +103,85 @@ constexpr std::array<TranslationRow, 92> kRows = {{
     {255, "{\\\"y}", "y"},
 }};
 
-// Replacement by code; empty for a code that passes unchanged.
-constexpr std::array<std::string_view, 256> kByCode = [] {
-  std::array<std::string_view, 256> byCode{};
-  for (const TranslationRow& row : kRows) byCode[row.code] = row.replacement;
+// The replacement of each code, padded to eight bytes so that it is copied
+// with one fixed-size move; `size` is 0 for a code that passes unchanged.
+struct PaddedReplacement {
+  char text[8];
+  unsigned char size;
+};
+constexpr std::size_t kLongestReplacement = 7;
+
+constexpr std::array<PaddedReplacement, 256> kByCode = [] {
+  std::array<PaddedReplacement, 256> byCode{};
+  for (const TranslationRow& row : kRows) {
+    PaddedReplacement& padded = byCode[row.code];
+    for (std::size_t i = 0; i < row.replacement.size(); ++i) padded.text[i] = row.replacement[i];
+    padded.size = static_cast<unsigned char>(row.replacement.size());
+  }
   return byCode;
 }();
 
-bool needsTranslation(unsigned char c) { return !kByCode[c].empty(); }
+// One byte per code, so that scanning a line touches a small table.
+constexpr ByteSet kNeedsTranslation = [] {
+  ByteSet needs{};
+  for (const TranslationRow& row : kRows) needs[row.code] = true;
+  return needs;
+}();
+
+// The first character in [p, end) that has a row, or `end`.
+const char* nextToTranslate(const char* p, const char* end) {
+  // Every code with a row is ";" or at least 128.
+  return findFirstOf(p, end, kNeedsTranslation, [](std::uint64_t word) {
+    return bytesHigh(word) | bytesEqual(word, ';');
+  });
+}
+
+// Replaces the content of `out` with `text`. Appending to an emptied string
+// is cheaper than the general assign, which must allow for `text` lying
+// within `out`; that case keeps the general assign.
+void copyInto(std::string_view text, std::string& out) {
+  const char* data = out.data();
+  if (text.data() >= data && text.data() <= data + out.size()) {
+    if (text.data() != data || text.size() != out.size()) out.assign(text);
+    return;
+  }
+  out.clear();
+  out.append(text);
+}
 
 }  // namespace
 
 const std::array<TranslationRow, 92> TranslationTable = kRows;
 
-void translateLine(std::string& line) {
-  std::size_t first = 0;
-  while (first < line.size() && !needsTranslation(static_cast<unsigned char>(line[first]))) {
-    ++first;
+void translateInto(std::string_view text, std::string& out) {
+  const char* p = text.data();
+  const char* end = p + text.size();
+  const char* next = nextToTranslate(p, end);
+  if (next == end) {
+    copyInto(text, out);
+    return;
   }
-  if (first == line.size()) return;
-
-  // Kept between calls so that translating a record allocates nothing once
-  // the scratch has grown to the longest line.
+  // The result is built in a scratch area that only grows, to seven times
+  // the longest line plus the padding, so translating allocates nothing once
+  // it has seen the longest line. Unchanged stretches are copied whole:
+  // accented letters are few in a line.
   static std::string scratch;
-  scratch.assign(line, 0, first);
-  for (std::size_t i = first; i < line.size(); ++i) {
-    std::string_view replacement = kByCode[static_cast<unsigned char>(line[i])];
-    if (replacement.empty()) {
-      scratch += line[i];
-    } else {
-      scratch += replacement;
-    }
+  std::size_t room = text.size() * kLongestReplacement + sizeof(PaddedReplacement::text);
+  if (scratch.size() < room) scratch.resize(room);
+  char* o = scratch.data();
+  std::memcpy(o, p, static_cast<std::size_t>(next - p));
+  o += next - p;
+  while (next != end) {
+    const PaddedReplacement& replacement = kByCode[static_cast<unsigned char>(*next)];
+    std::memcpy(o, replacement.text, sizeof replacement.text);
+    o += replacement.size;
+    p = next + 1;
+    next = nextToTranslate(p, end);
+    std::memcpy(o, p, static_cast<std::size_t>(next - p));
+    o += next - p;
   }
-  line.swap(scratch);
+  // `text` may be `out` itself: it is read to the end before `out` changes.
+  copyInto(std::string_view(scratch.data(), static_cast<std::size_t>(o - scratch.data())), out);
 }
+
+void translateLine(std::string& line) { translateInto(line, line); }

@@ -21,3 +21,8 @@ extern const std::array<TranslationRow, 92> TranslationTable;
 // replacement, in one left-to-right pass. The result is never cut, so a
 // replacement is never split. Translating a translated line changes nothing.
 void translateLine(std::string& line);
+
+// The same translation of `text` written into `out`, replacing its content;
+// `text` may be `out` itself. Lets the reader translate a value straight
+// from the input into the entry buffer.
+void translateInto(std::string_view text, std::string& out);

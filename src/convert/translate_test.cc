@@ -78,4 +78,25 @@ TEST(TranslateLine, LongLinesAreNeverCut) {
   EXPECT_EQ(translated(line), std::string(252, 'a') + "{\\\"u}");
 }
 
+// The line is scanned eight characters at a time: every code must be found
+// at every place within a step, after other marked codes without a row, and
+// translating into another string must give the same.
+TEST(TranslateLine, EveryCodeAtEveryPlaceOfAScanStep) {
+  std::array<std::string, 256> expected;
+  for (int c = 0; c < 256; ++c) expected[c] = std::string(1, static_cast<char>(c));
+  for (const TranslationRow& row : TranslationTable) expected[row.code] = row.replacement;
+  for (const std::string& before : {std::string(), std::string("\x9B"), std::string("\xFE\x9B")}) {
+    for (int c = 0; c < 256; ++c) {
+      for (std::size_t lead = 0; lead < 18; ++lead) {
+        std::string in = std::string(lead, 'x') + before + static_cast<char>(c) + "yz";
+        std::string out = std::string(lead, 'x') + before + expected[c] + "yz";
+        EXPECT_EQ(translated(in), out) << c << " " << lead;
+        std::string into = "stale";
+        translateInto(in, into);
+        EXPECT_EQ(into, out);
+      }
+    }
+  }
+}
+
 }  // namespace

@@ -36,7 +36,7 @@ void checkArguments(const std::vector<std::string>& words) {
 }
 
 void writeEntry() {
-  printText(".");
+  printProgressDot();
   selectEntryTemplate();
   ++RecordCounter;
 }
@@ -81,7 +81,10 @@ void printSummary() {
 }
 
 int runKartconv(const std::vector<std::string>& words) {
-  attachOutput(Console, platform::standardOutput(), "console", 4096);
+  // Room for the dots of 50 ms at well over a million entries a second, so
+  // that they are flushed by time and not by a full buffer.
+  attachOutput(Console, platform::standardOutput(), "console", 128 * 1024);
+  SavedOnRuntimeError = &Console;
   printLine(kBanner);
   initState();
   checkArguments(words);

@@ -1,5 +1,7 @@
 #include "io/text_file.h"
 
+#include "io/byte_scan.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -7,6 +9,14 @@ namespace {
 
 constexpr std::size_t kBufferSize = 256 * 1024;
 constexpr char kEndOfInput = 26;
+
+// The characters that end the taken part of a line: line feed, carriage
+// return and code 26. One table lookup per character keeps the scan short.
+constexpr ByteSet kLineStop = [] {
+  ByteSet stop{};
+  stop['\n'] = stop['\r'] = stop[static_cast<unsigned char>(kEndOfInput)] = true;
+  return stop;
+}();
 
 void appendNumber(std::string& text, int number) {
   text += std::to_string(number);
@@ -30,6 +40,8 @@ bool fill(TextInput& in) {
 
 }  // namespace
 
+TextOutput* SavedOnRuntimeError = nullptr;
+
 void endWithRuntimeError(int error, std::string_view operation, std::string_view name) {
   std::string text = "Runtime error ";
   appendNumber(text, error);
@@ -37,10 +49,15 @@ void endWithRuntimeError(int error, std::string_view operation, std::string_view
   text += operation;
   if (!name.empty()) {
     text += " '";
-    text += name;
+    text += platform::consoleName(name);
     text += "'";
   }
   text += "\r\n";
+  TextOutput* saved = SavedOnRuntimeError;
+  if (saved != nullptr && saved->sink == nullptr && saved->used != 0) {
+    platform::writeAll(saved->file, saved->storage.get(), saved->used);
+    saved->used = 0;
+  }
   // The process ends with the original error whatever happens to this line.
   platform::writeAll(platform::standardError(), text.data(), text.size());
   platform::exitProcess(error);
@@ -72,8 +89,9 @@ void readLine(TextInput& in, std::string& line) {
   while (taken < kMaxLineLength && fill(in)) {
     const char* start = in.pos;
     const char* stop = in.pos + std::min<std::size_t>(in.end - in.pos, kMaxLineLength - taken);
-    const char* p = start;
-    while (p != stop && *p != '\n' && *p != '\r' && *p != kEndOfInput) ++p;
+    // All three stops are control characters, below a blank.
+    const char* p = findFirstOf(start, stop, kLineStop,
+                                [](std::uint64_t word) { return bytesBelow(word, ' '); });
     line.append(start, p);
     taken += p - start;
     in.pos = p;
@@ -94,6 +112,33 @@ void readLine(TextInput& in, std::string& line) {
       return;
     }
   }
+}
+
+std::string_view readLineView(TextInput& in) {
+  // Most lines lie whole in the buffer and end in a line feed or in a
+  // carriage return and line feed; such a line is its bytes in the buffer.
+  // Everything else (a carriage return within the line, a line over 255
+  // characters, a line cut by the end of the buffer) is read by readLine.
+  const char* start = in.pos;
+  const char* limit = start + std::min<std::size_t>(in.end - start, kMaxLineLength);
+  const char* p = findFirstOf(start, limit, kLineStop,
+                              [](std::uint64_t word) { return bytesBelow(word, ' '); });
+  if (p != limit) {
+    if (*p == '\n') {
+      in.pos = p + 1;
+      return {start, p};
+    }
+    if (*p == kEndOfInput) {
+      in.pos = p;
+      return {start, p};
+    }
+    if (p + 1 != in.end && p[1] == '\n') {
+      in.pos = p + 2;
+      return {start, p};
+    }
+  }
+  readLine(in, in.lineCopy);
+  return in.lineCopy;
 }
 
 void closeInput(TextInput& in) {
@@ -130,7 +175,8 @@ void flush(TextOutput& out) {
   if (error != 0) endWithRuntimeError(error, "write", out.name);
 }
 
-void write(TextOutput& out, std::string_view text) {
+// Writing to memory, or more than the buffer has room for.
+void writeSlow(TextOutput& out, std::string_view text) {
   if (out.sink != nullptr) {
     out.sink->append(text);
     return;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -24,6 +25,7 @@ struct TextInput {
   const char* end = nullptr;
   bool fromMemory = false;
   bool exhausted = false;  // the source has no more bytes to give
+  std::string lineCopy;    // a line that did not lie whole in the buffer
 };
 
 struct TextOutput {
@@ -34,6 +36,11 @@ struct TextOutput {
   std::size_t capacity = 0;
   std::string* sink = nullptr;  // when set, bytes go here instead of to `file`
 };
+
+// An output (the console) whose buffered bytes are written out, errors
+// ignored, before a runtime error ends the process, so that what the run had
+// printed before the failure still shows.
+extern TextOutput* SavedOnRuntimeError;
 
 // Prints "Runtime error <n> ..." on the standard error stream and ends the
 // process with exit code `error`. `operation` and `name` tell the place.
@@ -49,13 +56,27 @@ bool atEnd(TextInput& in);
 // Reads one line into `line` (replacing its content). At the end of the input
 // the line is empty.
 void readLine(TextInput& in, std::string& line);
+// The same line without copying it where it lies whole in the buffer. The
+// view is valid until the next call on `in`.
+std::string_view readLineView(TextInput& in);
 void closeInput(TextInput& in);
 
 void createOutput(TextOutput& out, const std::string& name);
 void attachOutput(TextOutput& out, platform::File file, std::string name,
                   std::size_t capacity);
 void attachOutputToMemory(TextOutput& out, std::string& sink);
-void write(TextOutput& out, std::string_view text);
+void writeSlow(TextOutput& out, std::string_view text);
+// Appends `text` to the output's buffer. A BibTeX entry is written in many
+// short pieces, so the common case, room in the buffer, is inline. An output
+// to memory has no buffer (capacity 0) and always takes the slow way.
+inline void write(TextOutput& out, std::string_view text) {
+  if (text.size() < out.capacity - out.used) {
+    std::memcpy(out.storage.get() + out.used, text.data(), text.size());
+    out.used += text.size();
+    return;
+  }
+  writeSlow(out, text);
+}
 void writeLineEnd(TextOutput& out);
 void flush(TextOutput& out);
 void closeOutput(TextOutput& out);

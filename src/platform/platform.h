@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -21,6 +22,8 @@ using File = int;    // a POSIX file descriptor
 void prepareProcess();
 
 // The words after the program's name. Empty words ("") are not counted.
+// On Windows they are read from the process's command line (argc and argv
+// are not used) and given in UTF-8, the form every file name below takes.
 std::vector<std::string> commandWords(int argc, char** argv);
 
 // True when `name` is not empty, is not a folder, and can be opened for
@@ -38,6 +41,10 @@ int createForWriting(const std::string& name, File& file);  // empties an existi
 int readSome(File file, char* buffer, std::size_t capacity, std::size_t& got);
 int writeAll(File file, const char* data, std::size_t size);
 int closeFile(File file);
+
+// A file name as the console can show it in a failure line: the bytes
+// unchanged on POSIX, the console's code page on Windows.
+std::string consoleName(std::string_view name);
 
 File standardOutput();
 File standardError();

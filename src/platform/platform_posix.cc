@@ -85,6 +85,8 @@ int closeFile(File file) {
   return ::close(file) != 0 ? lastError() : 0;
 }
 
+std::string consoleName(std::string_view name) { return std::string(name); }
+
 File standardOutput() { return STDOUT_FILENO; }
 File standardError() { return STDERR_FILENO; }
 

@@ -11,26 +11,24 @@ namespace {
 // The highest buffer line that may hold text from an earlier record.
 int HighestFilledLine = 0;
 
-// Reused for every line so that reading allocates nothing per record.
-std::string WorkLine;
+// The line just read; it lies in the input buffer and stays valid until
+// the next line is read, so reading copies each value only once, into the
+// entry buffer.
+std::string_view WorkLine;
 
 // Reads lines until a non-empty one. False when the input ends first.
 bool skipEmptyLines() {
   while (!atEnd(InputFile)) {
-    readLine(InputFile, WorkLine);
+    WorkLine = readLineView(InputFile);
     if (!WorkLine.empty()) return true;
   }
   return false;
 }
 
 void storeValue(int line) {
-  std::string& stored = EntryBuffer[line];
-  if (WorkLine.size() > 5) {
-    stored.assign(WorkLine, 5);
-  } else {
-    stored.clear();
-  }
-  translateLine(stored);
+  // The value starts at the sixth character; it is cut before it is
+  // translated.
+  translateInto(WorkLine.size() > 5 ? WorkLine.substr(5) : std::string_view(), EntryBuffer[line]);
 }
 
 void emptyLinesAfter(int closingLine) {
@@ -54,11 +52,10 @@ bool readFirstEntry() {
     if (LineCount <= kLastBufferLine) ++LineCount;
     bool closing = WorkLine.empty();
     if (LineCount <= kLastBufferLine) {
-      EntryBuffer[LineCount] = WorkLine;
-      translateLine(EntryBuffer[LineCount]);
+      translateInto(WorkLine, EntryBuffer[LineCount]);
     }
     if (closing) break;
-    readLine(InputFile, WorkLine);
+    WorkLine = readLineView(InputFile);
   }
   emptyLinesAfter(std::min<int>(LineCount, kLastBufferLine));
   return true;
@@ -71,7 +68,7 @@ bool readNextEntry() {
     if (line <= kLastBufferLine) storeValue(line);
     if (WorkLine.empty()) break;
     if (line <= kLastBufferLine) ++line;
-    readLine(InputFile, WorkLine);
+    WorkLine = readLineView(InputFile);
   }
   if (line > kLastBufferLine) line = kLastBufferLine;
   emptyLinesAfter(line);

@@ -176,4 +176,24 @@ TEST_F(CliTest, FailingConsoleEndsTheRun) {
   }
 }
 
+// Progress dots wait to be flushed together; when the BibTeX file fails
+// part-way, the dots of the entries written so far still show before the
+// failure line.
+TEST_F(CliTest, DotsWrittenBeforeAFailureStillShow) {
+  std::string bytes;
+  for (int i = 0; i < 5000; ++i) bytes += kRecord;
+  writeFile(exportPath_, bytes);
+  ProgramResult r = runProgram({exportPath_, "/dev/full"});
+  EXPECT_EQ(r.exitCode, 28);
+  const std::string start = kBanner +
+                            "Lese ersten Eintrag...\r\nAnalysiere Struktur...\r\n"
+                            "Schreibe Eintraege ";
+  ASSERT_EQ(r.out.substr(0, start.size()), start);
+  std::string dots = r.out.substr(start.size());
+  EXPECT_GT(dots.size(), 0u);
+  EXPECT_LT(dots.size(), 5000u);
+  EXPECT_EQ(dots, std::string(dots.size(), '.'));
+  EXPECT_EQ(r.err.rfind("Runtime error 28 ", 0), 0u) << r.err;
+}
+
 }  // namespace

@@ -25,8 +25,14 @@ ProgramResult runProgram(const std::vector<std::string>& args, ConsoleTarget con
   std::string outPath = tempPath("out");
   std::string errPath = tempPath("err");
   int pipeFds[2] = {-1, -1};
-  bool piped = console == ConsoleTarget::ClosedPipe || console == ConsoleTarget::PipeClosedMidRun;
-  if (piped && pipe(pipeFds) != 0) std::abort();
+  if (console == ConsoleTarget::ClosedPipe) {
+    if (pipe(pipeFds) != 0) std::abort();
+    // Nobody will ever read. Closed before the program starts, so that even
+    // its first write fails; closed later, a fast run could finish while the
+    // pipe still had a reader.
+    close(pipeFds[0]);
+  }
+  if (console == ConsoleTarget::PipeClosedMidRun && pipe(pipeFds) != 0) std::abort();
 
   pid_t pid = fork();
   if (pid == 0) {
@@ -36,7 +42,6 @@ ProgramResult runProgram(const std::vector<std::string>& args, ConsoleTarget con
         out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         break;
       case ConsoleTarget::ClosedPipe:
-        close(pipeFds[0]);  // nobody will ever read
         out = pipeFds[1];
         break;
       case ConsoleTarget::DevFull:
@@ -62,10 +67,7 @@ ProgramResult runProgram(const std::vector<std::string>& args, ConsoleTarget con
     execv(KARTCONV_PROGRAM, argv.data());
     _exit(127);
   }
-  if (console == ConsoleTarget::ClosedPipe) {
-    close(pipeFds[0]);
-    close(pipeFds[1]);
-  }
+  if (console == ConsoleTarget::ClosedPipe) close(pipeFds[1]);
   ProgramResult result;
   if (console == ConsoleTarget::PipeClosedMidRun) {
     close(pipeFds[1]);

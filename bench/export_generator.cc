@@ -1,0 +1,178 @@
+#include "export_generator.h"
+
+#include <array>
+#include <string_view>
+
+namespace {
+
+// One step of a 64-bit mix (splitmix64): the record number alone decides
+// every choice, so records can be made in any order and always agree.
+struct Dice {
+  std::uint64_t state;
+  std::uint32_t roll(std::uint32_t sides) {
+    std::uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return static_cast<std::uint32_t>((z ^ (z >> 31)) % sides);
+  }
+  template <typename List>
+  std::string_view pick(const List& list) {
+    return list[roll(static_cast<std::uint32_t>(list.size()))];
+  }
+};
+
+// Words with umlauts are spelt with "%" codes: %a %o %u %A %O %U %s stand
+// for the letter in code page 437 or in ISO 8859-1, chosen per word.
+constexpr std::array<std::string_view, 24> kSurnames = {
+    "M%uller", "Schmidt", "Sch%afer", "K%ohler", "Wei%s", "Meier", "Gro%s", "J%urgens",
+    "%Ozt%urk", "Becker", "Hoffmann", "Kr%uger", "Schr%oder", "Wagner", "B%ohm", "Fischer",
+    "Zimmermann", "H%ubner", "Lehmann", "M%oller", "Vogel", "Fu%s", "Wolf", "K%onig"};
+constexpr std::array<std::string_view, 16> kFirstNames = {
+    "Hans", "J%urgen", "Anna", "G%unter", "Ursula", "Klaus", "Bj%orn", "Monika",
+    "Karl-Heinz", "Doris", "Stefan", "J%org", "Renate", "Dieter", "Br%unhilde", "Uwe"};
+constexpr std::array<std::string_view, 20> kTitleWords = {
+    "Grundlagen", "Geschichte", "Entwicklung", "%Uberblick", "Bibliotheken", "Sprache",
+    "Kultur", "Gesellschaft", "Methoden", "Zeitschriften", "Erschlie%sung", "Wissenschaft",
+    "Verfahren", "Fr%uhgeschichte", "Ordnung", "Archive", "Stra%sen", "B%ucher",
+    "Katalogisierung", "Universit%aten"};
+constexpr std::array<std::string_view, 10> kLinks = {
+    "der", "und", "f%ur", "im", "%uber", "in der", "zur", "aus", "vor", "nach"};
+constexpr std::array<std::string_view, 12> kSources = {
+    "Zeitschrift f%ur Bibliothekswesen", "Springer", "Deutscher Universit%atsverlag",
+    "Beck", "Historische Zeitschrift", "Suhrkamp", "Oldenbourg", "Vandenhoeck & Ruprecht",
+    "Bibliotheksdienst", "Universit%at K%oln", "Carl Hanser", "Akademie-Verlag"};
+constexpr std::array<std::string_view, 10> kPlaces = {
+    "M%unchen", "K%oln", "Z%urich", "D%usseldorf", "Wien", "G%ottingen",
+    "Berlin", "N%urnberg", "Hamburg", "Br%unn"};
+constexpr std::array<std::string_view, 8> kNotes = {
+    "Sonderdruck", "mit zahlreichen Abbildungen", "vergriffen", "2. Aufl. 1994",
+    "Bestand: Institutsbibliothek", "Rezension in Heft 3", "gek%urzte Fassung", "Nachdruck"};
+constexpr std::array<std::string_view, 8> kKeywords = {
+    "Bibliothek", "Sprachgeschichte", "Methodik", "St%adtebau",
+    "Archivwesen", "Bildung", "Wirtschaft", "Musikgeschichte"};
+// The type values; their first three characters choose the entry.
+constexpr std::array<std::string_view, 15> kTypes = {
+    "Artikel", "Buch", "InBuch", "Diplomarbeit", "Dissertation", "Konferenz",
+    "Proceedings", "InProceedings", "Manual", "Norm", "URL", "Bericht",
+    "Typ: Forschungsbericht", "Sonstiges", "Artikel"};
+
+void appendWord(std::string& out, std::string_view word, Dice& dice) {
+  bool iso = dice.roll(2) == 1;
+  for (std::size_t i = 0; i < word.size(); ++i) {
+    if (word[i] != '%') {
+      out += word[i];
+      continue;
+    }
+    char letter = word[++i];
+    // code page 437 first, ISO 8859-1 second
+    switch (letter) {
+      case 'a': out += iso ? '\xE4' : '\x84'; break;
+      case 'o': out += iso ? '\xF6' : '\x94'; break;
+      case 'u': out += iso ? '\xFC' : '\x81'; break;
+      case 'A': out += iso ? '\xC4' : '\x8E'; break;
+      case 'O': out += iso ? '\xD6' : '\x99'; break;
+      case 'U': out += iso ? '\xDC' : '\x9A'; break;
+      case 's': out += '\xDF'; break;
+    }
+  }
+}
+
+void appendNumber(std::string& out, std::uint32_t number) { out += std::to_string(number); }
+
+void appendTitle(std::string& out, Dice& dice, int words) {
+  appendWord(out, dice.pick(kTitleWords), dice);
+  for (int i = 1; i < words; ++i) {
+    out += ' ';
+    appendWord(out, dice.pick(kLinks), dice);
+    out += ' ';
+    appendWord(out, dice.pick(kTitleWords), dice);
+  }
+}
+
+void appendName(std::string& out, Dice& dice) {
+  appendWord(out, dice.pick(kSurnames), dice);
+  out += ", ";
+  appendWord(out, dice.pick(kFirstNames), dice);
+}
+
+void beginLine(std::string& out, std::string_view tag) {
+  out += tag;
+  out += ": ";
+}
+
+void endLine(std::string& out) { out += "\r\n"; }
+
+}  // namespace
+
+void appendRecord(std::string& out, std::uint32_t index) {
+  Dice dice{index * 0x2545F4914F6CDD1Dull + 1};
+  std::string_view surname = dice.pick(kSurnames);
+  std::uint32_t year = 1950 + dice.roll(70);
+
+  beginLine(out, "TYP");
+  out += dice.pick(kTypes);
+  endLine(out);
+  beginLine(out, "KUR");
+  appendWord(out, surname, dice);
+  appendNumber(out, year % 100);
+  out += static_cast<char>('a' + index % 26);
+  endLine(out);
+  beginLine(out, "AUT");
+  appendWord(out, surname, dice);
+  out += ", ";
+  appendWord(out, dice.pick(kFirstNames), dice);
+  for (std::uint32_t more = 1 + dice.roll(3); more > 0; --more) {
+    out += ';';
+    appendName(out, dice);
+  }
+  endLine(out);
+  beginLine(out, "TIT");
+  appendTitle(out, dice, 2 + static_cast<int>(dice.roll(2)));
+  endLine(out);
+  beginLine(out, "UNT");
+  appendTitle(out, dice, 1 + static_cast<int>(dice.roll(2)));
+  endLine(out);
+  beginLine(out, "QUE");
+  appendWord(out, dice.pick(kSources), dice);
+  endLine(out);
+  beginLine(out, "ORT");
+  appendWord(out, dice.pick(kPlaces), dice);
+  endLine(out);
+  beginLine(out, "JAH");
+  if (dice.roll(20) == 0) {
+    out += "o.J.";
+  } else {
+    appendNumber(out, year);
+  }
+  endLine(out);
+  beginLine(out, "SEI");
+  std::uint32_t page = 1 + dice.roll(400);
+  appendNumber(out, page);
+  out += '-';
+  appendNumber(out, page + 1 + dice.roll(40));
+  endLine(out);
+  beginLine(out, "ISB");
+  out += "3-";
+  appendNumber(out, 100 + dice.roll(900));
+  out += '-';
+  appendNumber(out, 10000 + dice.roll(90000));
+  out += '-';
+  appendNumber(out, dice.roll(10));
+  endLine(out);
+  beginLine(out, "BAN");
+  appendNumber(out, 1 + dice.roll(60));
+  endLine(out);
+  beginLine(out, "HER");
+  if (dice.roll(3) == 0) appendName(out, dice);
+  endLine(out);
+  beginLine(out, "NOZ");
+  if (dice.roll(2) == 0) appendWord(out, dice.pick(kNotes), dice);
+  endLine(out);
+  beginLine(out, "KEY");
+  appendWord(out, dice.pick(kKeywords), dice);
+  endLine(out);
+  beginLine(out, "LNR");
+  appendNumber(out, index + 1);
+  endLine(out);
+  endLine(out);
+}
