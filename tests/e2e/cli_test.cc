@@ -5,25 +5,15 @@
 #include <filesystem>
 #include <unistd.h>
 
+#include "expected_console.h"
 #include "run_program.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kBanner = "Zettelwandel KART-Konverter V1.7.0\r\n";
-const std::string kUsage =
-    "Ungueltige Anzahl von Parametern\r\n"
-    "Aufruf: kartconv KART-File BibTeX-File [Nr2Note]\r\n"
-    "DOS-Programm: 8+3-Notation fuer Dateien beachten!\r\n";
 const std::string kRecord =
     "TYP: Artikel\r\nKUR: Meier90\r\nAUT: Meier, Hans\r\nTIT: Titel\r\nLNR: 17\r\n\r\n";
-
-std::string progress(int entries, const std::string& closing = "") {
-  return kBanner + "Lese ersten Eintrag...\r\nAnalysiere Struktur...\r\nSchreibe Eintraege " +
-         std::string(entries, '.') + "\r\n" + std::to_string(entries) +
-         " Eintr\x84ge geschrieben\r\n" + closing;
-}
 
 class CliTest : public testing::Test {
  protected:
@@ -111,7 +101,7 @@ TEST_F(CliTest, OptionWordInAnyLetterCase) {
   for (const Case& c : cases) {
     ProgramResult r = runProgram({exportPath_, path("out.bib"), c.word});
     EXPECT_EQ(r.exitCode, 0) << c.word;
-    EXPECT_EQ(r.out, progress(2, c.closing)) << c.word;
+    EXPECT_EQ(r.out, consoleOfRun(2, c.closing)) << c.word;
     bool numbered = !c.closing.empty();
     EXPECT_EQ(readFile(path("out.bib")).find("Database entry No: 17") != std::string::npos,
               numbered)
@@ -123,7 +113,7 @@ TEST_F(CliTest, Nr2NoteWithoutRunningNumberSaysSo) {
   writeFile(exportPath_, "TYP: Buch\r\nKUR: X\r\n\r\n");
   ProgramResult r = runProgram({exportPath_, path("out.bib"), "Nr2Note"});
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out, progress(1, "Lfde. Nr. in .TXT-Datei nicht vorhanden!\r\n"));
+  EXPECT_EQ(r.out, consoleOfRun(1, "Lfde. Nr. in .TXT-Datei nicht vorhanden!\r\n"));
 }
 
 TEST_F(CliTest, ExistingBibtexFileIsReplaced) {

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "conversion_properties.h"
+#include "expected_console.h"
 #include "driver/driver.h"
 #include "run_program.h"
 
@@ -16,14 +17,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kBanner = "Zettelwandel KART-Konverter V1.7.0\r\n";
-
-// The console of a run that wrote `entries` entries, banner included.
-std::string console(std::size_t entries) {
-  return kBanner + "Lese ersten Eintrag...\r\nAnalysiere Struktur...\r\nSchreibe Eintraege " +
-         std::string(entries, '.') + "\r\n" +
-         std::to_string(entries % 65536) + " Eintr\x84ge geschrieben\r\n";
-}
 
 std::string article(const std::string& key, const std::string& author, const std::string& title,
                     const std::string& yearLine = "") {
@@ -68,7 +61,7 @@ class DamagedInputTest : public testing::Test {
                         std::size_t entries) {
     std::string consoleBytes;
     std::string bib = convert(exportBytes, consoleBytes);
-    EXPECT_EQ(consoleBytes, console(entries));
+    EXPECT_EQ(consoleBytes, consoleOfRun(entries));
     EXPECT_TRUE(bib == expectedBib) << "BibTeX file of " << bib.size() << " bytes differs from the "
                                     << expectedBib.size() << " expected:\n"
                                     << bib.substr(0, 2000);
@@ -109,7 +102,7 @@ TEST_F(DamagedInputTest, SeventyThousandRecordsCountModulo65536) {
   std::string entry = article("Nr", "A", "T", "    year        = 1990,\r\n");
   std::string consoleBytes;
   std::string bib = convert(repeat(record, 70000), consoleBytes);
-  EXPECT_EQ(consoleBytes, console(70000));
+  EXPECT_EQ(consoleBytes, consoleOfRun(70000));
   EXPECT_NE(consoleBytes.find("\r\n4464 Eintr\x84ge geschrieben\r\n"), std::string::npos);
   EXPECT_TRUE(bib == repeat(entry, 70000)) << bib.size() << " bytes";
 }
@@ -175,7 +168,7 @@ TEST_F(DamagedInputTest, RandomBinaryBytes) {
     ExportModel model = modelExport(*bytes);
     std::string consoleBytes;
     std::string bib = convert(*bytes, consoleBytes);
-    EXPECT_EQ(consoleBytes, console(model.records.size()));
+    EXPECT_EQ(consoleBytes, consoleOfRun(model.records.size()));
     EXPECT_TRUE(bib == convertInMemory(*bytes, false).bibtex) << "file run differs from memory run";
     EXPECT_EQ(checkConversion(*bytes), "");
   }
@@ -218,7 +211,7 @@ TEST_F(DamagedInputTest, LineEndsSplitAcrossReadBuffers) {
   ExportModel model = modelExport(bytes);
   std::string consoleBytes;
   std::string bib = convert(bytes, consoleBytes);
-  EXPECT_EQ(consoleBytes, console(model.records.size()));
+  EXPECT_EQ(consoleBytes, consoleOfRun(model.records.size()));
   EXPECT_TRUE(bib == convertInMemory(bytes, false).bibtex) << "file run differs from memory run";
 }
 

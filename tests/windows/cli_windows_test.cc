@@ -9,27 +9,21 @@
 #include <fstream>
 #include <iterator>
 
+#include "../e2e/expected_console.h"
 #include "run_windows_program.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kBanner = "Zettelwandel KART-Konverter V1.7.0\r\n";
-const std::string kUsage =
-    "Ungueltige Anzahl von Parametern\r\n"
-    "Aufruf: kartconv KART-File BibTeX-File [Nr2Note]\r\n"
-    "DOS-Programm: 8+3-Notation fuer Dateien beachten!\r\n";
 const std::string kNoExport = kBanner + "Angegebene KART-Datei existiert nicht\r\n";
 const std::string kAdded = "Lfde. Nr. als Note hinzugef\x81gt\r\n";
 const std::string kRecord =
     "TYP: Artikel\r\nKUR: Meier90\r\nAUT: M\x81ller, Hans\r\nTIT: Titel\r\nLNR: 17\r\n\r\n";
 const std::string kExport = kRecord + kRecord;
 
-std::string progress(const std::string& closing = "") {
-  return kBanner + "Lese ersten Eintrag...\r\nAnalysiere Struktur...\r\nSchreibe Eintraege ..\r\n" +
-         "2 Eintr\x84ge geschrieben\r\n" + closing;
-}
+// The console of a run over the two records of kExport.
+std::string progress(const std::string& closing = "") { return consoleOfRun(2, closing); }
 
 std::string readFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
