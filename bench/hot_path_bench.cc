@@ -53,16 +53,21 @@ void BM_TranslateAuthorLine(benchmark::State& state) {
 }
 BENCHMARK(BM_TranslateAuthorLine);
 
+// Reads the next record, starting the export over (untimed) at its end.
+void readRecordRewinding(benchmark::State& state) {
+  if (atEnd(InputFile)) {
+    state.PauseTiming();
+    openGeneratedExport();
+    state.ResumeTiming();
+  }
+  readNextEntry();
+}
+
 void BM_ReadRecord(benchmark::State& state) {
   openGeneratedExport();
   std::int64_t bytes = 0;
   for (auto _ : state) {
-    if (atEnd(InputFile)) {
-      state.PauseTiming();
-      openGeneratedExport();
-      state.ResumeTiming();
-    }
-    readNextEntry();
+    readRecordRewinding(state);
     bytes += static_cast<std::int64_t>(generatedExport().size() / kRecords);
   }
   state.SetBytesProcessed(bytes);
@@ -95,12 +100,7 @@ void BM_ConvertRecord(benchmark::State& state) {
   openGeneratedExport();
   if (!writeToDevNull(state)) return;
   for (auto _ : state) {
-    if (atEnd(InputFile)) {
-      state.PauseTiming();
-      openGeneratedExport();
-      state.ResumeTiming();
-    }
-    readNextEntry();
+    readRecordRewinding(state);
     selectEntryTemplate();
   }
   closeOutput(OutputFile);

@@ -18,11 +18,7 @@ const std::string kRecord =
 class CliTest : public testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("kartconv_cli_" + std::to_string(getpid()) + "_" +
-            testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+    dir_ = freshTestFolder("cli");
     exportPath_ = (dir_ / "export.txt").string();
     writeFile(exportPath_, kRecord + kRecord);
   }

@@ -34,11 +34,7 @@ std::string repeat(const std::string& text, long times) {
 class DamagedInputTest : public testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("kartconv_damaged_" + std::to_string(getpid()) + "_" +
-            testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+    dir_ = freshTestFolder("damaged");
   }
   void TearDown() override { fs::remove_all(dir_); }
 

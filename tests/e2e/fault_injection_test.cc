@@ -25,10 +25,7 @@ const std::string kRecord = "TYP: Art\r\nKUR: Meier90\r\nAUT: Meier, Hans\r\nTIT
 class MidRunFailureTest : public testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("kartconv_fault_" + std::to_string(getpid()) + "_" +
-            testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
+    dir_ = freshTestFolder("fault");
     fs::create_directories(dir_ / "small");
     exportPath_ = (dir_ / "export.txt").string();
     writeExport(20000);

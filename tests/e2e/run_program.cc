@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -106,4 +107,14 @@ void writeFile(const std::string& path, const std::string& bytes) {
 bool fileExists(const std::string& path) {
   struct stat st;
   return lstat(path.c_str(), &st) == 0;
+}
+
+std::filesystem::path freshTestFolder(const std::string& stem) {
+  std::filesystem::path dir =
+      std::filesystem::temp_directory_path() /
+      ("kartconv_" + stem + "_" + std::to_string(getpid()) + "_" +
+       testing::UnitTest::GetInstance()->current_test_info()->name());
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  return dir;
 }

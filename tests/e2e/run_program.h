@@ -2,6 +2,7 @@
 // collects the bytes it leaves on the console and its exit code.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -25,3 +26,7 @@ ProgramResult runProgram(const std::vector<std::string>& args,
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
 bool fileExists(const std::string& path);
+
+// A new, empty folder for the running test, named after `stem`, the process
+// and the test, so that parallel test processes never share one.
+std::filesystem::path freshTestFolder(const std::string& stem);
