@@ -1,4 +1,8 @@
 #!/usr/bin/env bash
+# Usage: wine-run.sh LOADER PROGRAM [ARGS...], LOADER being `wine` for the
+# 32-bit product or /usr/lib/wine/wine64 (Debian puts no wine64 on PATH) for
+# the 64-bit test build.
+#
 # Runs a Windows program under Wine the way the tests need it: no debug
 # chatter, UTF-8 names passed through unchanged, and a Wine prefix of the
 # project's own, created once before the first program runs (creating it
@@ -9,6 +13,10 @@
 # the output pipe of whoever runs the test, who then waits for it to close
 # long after the program has ended.
 set -euo pipefail
+loader=$1
+shift
+# Wine starts its helper programs with the loader that started it.
+[ "$loader" = wine ] || export WINELOADER="$loader"
 
 export WINEDEBUG=-all
 export LANG=C.UTF-8
@@ -20,8 +28,8 @@ mkdir -p "$WINEPREFIX"
   # The server stays 30 seconds after its last program; when one is already
   # running this fails and changes nothing.
   if wineserver -p30 </dev/null >/dev/null 2>&1 9>&- || [ ! -f "$WINEPREFIX/system.reg" ]; then
-    wine cmd /c exit </dev/null >/dev/null 2>&1 9>&-
+    "$loader" cmd /c exit </dev/null >/dev/null 2>&1 9>&-
   fi
 ) 9>"$WINEPREFIX.lock"
 
-exec wine "$@"
+exec "$loader" "$@"
