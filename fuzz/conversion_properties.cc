@@ -1,5 +1,7 @@
 #include "conversion_properties.h"
 
+#include <set>
+
 #include "convert/translate.h"
 #include "driver/driver.h"
 
@@ -108,15 +110,115 @@ std::vector<std::string> splitEntries(const std::string& bibtex, std::string& fa
   return entries;
 }
 
-std::string expectedConsole(const ExportModel& model, bool nr2note) {
+// The line that counts the keys given anew, taken from the console: it may
+// only stand there when some key was, and never count more than the entries.
+std::string renamedKeysLine(const std::string& console, std::size_t entries) {
+  const std::string tail = " Schl\x81ssel neu vergeben (leer oder doppelt)\r\n";
+  std::size_t end = console.find(tail);
+  if (end == std::string::npos) return "";
+  std::size_t start = console.rfind("\r\n", end);
+  start = start == std::string::npos ? 0 : start + 2;
+  std::string count = console.substr(start, end - start);
+  if (count.empty() || count.find_first_not_of("0123456789") != std::string::npos ||
+      count.size() > 20 || std::stoull(count) == 0 || std::stoull(count) > entries) {
+    return "?";
+  }
+  return count + tail;
+}
+
+std::string expectedConsole(const ExportModel& model, bool nr2note, const std::string& renamed) {
   std::string console = "Lese ersten Eintrag...\r\nAnalysiere Struktur...\r\nSchreibe Eintraege ";
   console += std::string(model.records.size(), '.');
   console += "\r\n" + std::to_string(model.records.size() % 65536) + " Eintr\x84ge geschrieben\r\n";
+  console += renamed;
   if (nr2note) {
     console += model.firstRecordHasLnr ? "Lfde. Nr. als Note hinzugef\x81gt\r\n"
                                        : "Lfde. Nr. in .TXT-Datei nicht vorhanden!\r\n";
   }
   return console;
+}
+
+// An entry without its header line, which holds the key: the key of an
+// entry depends on the keys before it (a repeat gets a suffix), its fields
+// do not.
+std::string fieldsOf(const std::string& entry) { return entry.substr(entry.find("\r\n")); }
+
+// Every byte a printable 7-bit character, a tab, CR or LF.
+std::string checkSevenBit(const std::string& bibtex) {
+  for (char c : bibtex) {
+    auto u = static_cast<unsigned char>(c);
+    if ((u < 32 && c != '\t' && c != '\r' && c != '\n') || u >= 127) {
+      return "byte " + std::to_string(u) + " in the BibTeX file";
+    }
+  }
+  return "";
+}
+
+// BibTeX's reading of the value part of a field line ("= value,"): pieces
+// joined by "#", each a quoted text, a braced text or a bare word, with
+// balanced braces and, in a quoted text, no double quote outside braces.
+bool isBibtexValue(std::string_view text) {
+  std::size_t i = 0;
+  auto skipBlanks = [&] {
+    while (i < text.size() && text[i] == ' ') ++i;
+  };
+  for (;;) {
+    skipBlanks();
+    if (i == text.size()) return false;
+    char open = text[i];
+    if (open == '"' || open == '{') {
+      int depth = open == '{' ? 1 : 0;
+      ++i;
+      for (;; ++i) {
+        if (i == text.size()) return false;
+        char c = text[i];
+        if (c == '{') ++depth;
+        if (c == '}' && --depth < 0) return false;
+        if ((open == '"' && c == '"' && depth == 0) || (open == '{' && depth == 0)) break;
+      }
+      ++i;
+    } else {
+      std::size_t start = i;
+      while (i < text.size() && text.find_first_of(" ,#{}\"", i) != i) ++i;
+      if (i == start) return false;
+    }
+    skipBlanks();
+    if (i < text.size() && text[i] == '#') {
+      ++i;
+      continue;
+    }
+    return text.substr(i) == ",";
+  }
+}
+
+// Keys never empty and never repeated without regard to letter case; every
+// field value one that BibTeX reads as written.
+std::string checkKeysAndValues(const std::vector<std::string>& entries) {
+  std::set<std::string> keys;
+  for (const std::string& entry : entries) {
+    std::size_t open = entry.find('{');
+    std::size_t comma = entry.find(",\r\n");
+    if (open == std::string::npos || comma == std::string::npos || comma < open) {
+      return "header line without key: " + entry.substr(0, entry.find('\r'));
+    }
+    std::string key = entry.substr(open + 1, comma - open - 1);
+    if (key.empty()) return "an empty key";
+    for (char& c : key) {
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    if (!keys.insert(key).second) return "a repeated key: " + key;
+    std::size_t line = comma + 3;
+    while (entry.compare(line, 3, "}\r\n") != 0) {
+      std::size_t end = entry.find("\r\n", line);
+      std::string_view field(entry.data() + line, end - line);
+      std::size_t equals = field.find('=');
+      if (equals == std::string::npos || !isBibtexValue(field.substr(equals + 1))) {
+        return "a field line that BibTeX misreads: " + std::string(field);
+      }
+      line = end + 2;
+    }
+  }
+  return "";
 }
 
 // A record written back as export text, closed by its empty line.
@@ -133,28 +235,33 @@ std::string checkLaterRecordsStandAlone(const ExportModel& model,
   std::string reversed;
   appendRecord(reversed, model.records[0]);
   for (std::size_t i = model.records.size() - 1; i > 0; --i) appendRecord(reversed, model.records[i]);
-  std::string expected = entries[0];
-  for (std::size_t i = entries.size() - 1; i > 0; --i) expected += entries[i];
-  if (convertInMemory(reversed, nr2note).bibtex != expected) {
-    return "a record's entry changes with the records before it";
+  std::string failure;
+  std::vector<std::string> again = splitEntries(convertInMemory(reversed, nr2note).bibtex, failure);
+  if (!failure.empty() || again.size() != entries.size() || again[0] != entries[0]) {
+    return "the reversed export gives other entries " + failure;
+  }
+  for (std::size_t i = 1; i < entries.size(); ++i) {
+    if (fieldsOf(again[entries.size() - i]) != fieldsOf(entries[i])) {
+      return "a record's entry changes with the records before it";
+    }
   }
   return "";
 }
 
-// The first record is read as whole lines and cut to values after the
-// translation, a later record cut first: both must give the same entry. Only
-// a character that the translation replaces within the first five of a line
-// makes them differ, as the tag and separator are translated in the first.
+// The first record is read as whole lines and gives the structure, a later
+// record is read by position: both must give the same entry, the key aside.
 std::string checkFirstAndLaterRecordAlike(const ExportModel& model) {
   if (model.records.empty()) return "";
-  for (const std::string& line : model.records[0]) {
-    if (hasTranslatedCharacter(std::string_view(line).substr(0, 5))) return "";
-  }
   std::string record;
   appendRecord(record, model.records[0]);
   std::string once = convertInMemory(record, true).bibtex;
   std::string twice = convertInMemory(record + record, true).bibtex;
-  if (twice != once + once) return "the same record gives another entry as a later record";
+  std::string failure;
+  std::vector<std::string> entries = splitEntries(twice, failure);
+  if (!failure.empty() || entries.size() != 2 || entries[0] != once ||
+      fieldsOf(entries[1]) != fieldsOf(once)) {
+    return "the same record gives another entry as a later record";
+  }
   return "";
 }
 
@@ -171,8 +278,11 @@ std::string checkRun(std::string_view bytes, const ExportModel& model, bool nr2n
     return std::to_string(entries.size()) + " entries written for " +
            std::to_string(model.records.size()) + " records";
   }
-  if (hasTranslatedCharacter(run.bibtex)) return "an untranslated character reached the BibTeX file";
-  if (run.console != expectedConsole(model, nr2note)) return "console differs: " + run.console;
+  failure = checkSevenBit(run.bibtex);
+  if (failure.empty()) failure = checkKeysAndValues(entries);
+  if (!failure.empty()) return failure;
+  std::string renamed = renamedKeysLine(run.console, entries.size());
+  if (run.console != expectedConsole(model, nr2note, renamed)) return "console differs: " + run.console;
   return checkLaterRecordsStandAlone(model, entries, nr2note);
 }
 

@@ -29,16 +29,20 @@ ExportModel modelExport(std::string_view bytes);
 // - every entry begins with a line starting "@", holds only field lines
 //   (starting with four blanks) and ends with the line "}" and one empty
 //   line; every line ends in CR LF;
-// - no character that the translation replaces reaches the BibTeX file;
-// - the console shows one dot per entry and the count modulo 65536;
+// - every byte of the BibTeX file is a printable 7-bit character, a tab, CR
+//   or LF (so no character that the translation replaces reaches it);
+// - every field value is one that BibTeX reads as written: balanced braces,
+//   no double quote outside braces within quotes;
+// - citation keys are never empty and never repeat, letter case aside;
+// - the console shows one dot per entry, the count modulo 65536 and, when
+//   keys were given anew, at most as many as there are entries;
 // - converting the same bytes twice gives the same bytes;
 // - a later record's entry does not depend on the records before it: the
 //   first record followed by the later ones in reverse order gives the same
-//   entries in reverse order;
+//   entries in reverse order (their fields; a key may take a suffix);
 // - the first record, written twice as an export of its own, gives the same
 //   entry twice (read once as the first record and once as a later one),
-//   unless a line's tag or separator holds a character that the translation
-//   replaces;
+//   the key's suffix aside;
 // - translating a translated line changes nothing.
 // Returns an empty string when everything holds, otherwise what failed.
 std::string checkConversion(std::string_view bytes);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "bibtex/bibtex.h"
+#include "bibtex/safe_value.h"
 #include "reader/reader.h"
 
 TextOutput OutputFile;
@@ -10,33 +11,47 @@ bool Nr2NoteFlag = false;
 
 namespace {
 
+// Every value between quotes or braces is written safe.
 void writeLine(std::string_view before, std::string_view value, std::string_view after) {
   write(OutputFile, before);
-  write(OutputFile, value);
+  writeSafeValue(OutputFile, value);
   write(OutputFile, after);
   writeLineEnd(OutputFile);
 }
 
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
 bool isNumber(std::string_view value) {
-  return !value.empty() &&
-         std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
+  return !value.empty() && std::all_of(value.begin(), value.end(), isDigit);
+}
+
+// What BibTeX takes as a macro name here: a letter, then letters, digits and
+// _ . : + / -.
+bool isMacroName(std::string_view value) {
+  if (value.empty() || !isLetter(value.front())) return false;
+  return std::all_of(value.begin(), value.end(), [](char c) {
+    return isLetter(c) || isDigit(c) || std::string_view("_.:+/-").find(c) != std::string_view::npos;
+  });
 }
 
 }  // namespace
 
 bool stripBareMark(std::string_view& value) {
   if (value.empty() || value.front() != '#') return false;
-  value.remove_prefix(1);
+  std::string_view rest = value.substr(1);
+  if (!isNumber(rest) && !isMacroName(rest)) return false;
+  value = rest;
   return true;
 }
 
 void writeOptionalField(TextOutput& file, std::string_view before, std::string_view value,
-                        std::string_view after) {
-  bool bare = stripBareMark(value);
-  if (value.empty()) return;
-  if (!bare) {
+                        std::string_view after, ValueKind kind) {
+  // "#" alone is no value.
+  if (value.empty() || value == "#") return;
+  if (!stripBareMark(value)) {
     write(file, before);
-    write(file, value);
+    writeSafeValue(file, value, kind);
     write(file, after);
     writeLineEnd(file);
     return;
@@ -72,7 +87,8 @@ void writeFieldLine(std::string_view before, std::string_view value, std::string
 }
 
 void writeNumberField(std::string_view before, std::string_view value, bool optional) {
-  if (optional && (isNumber(value) || value.starts_with('#'))) {
+  std::string_view bare = value;
+  if (optional && (value == "#" || stripBareMark(bare))) {
     writeOptionalField(OutputFile, before, value, ",");
   } else if (isNumber(value)) {
     writeLine(before, value, ",");
@@ -83,7 +99,10 @@ void writeNumberField(std::string_view before, std::string_view value, bool opti
 }
 
 void writeHeader(std::string_view entryType) {
-  writeLine(entryType, citationKey(fieldValue(KUR)), ",");
+  write(OutputFile, entryType);
+  write(OutputFile, EntryKey);
+  write(OutputFile, ",");
+  writeLineEnd(OutputFile);
 }
 
 void writeNoteLine() {
@@ -97,7 +116,7 @@ void writeNoteLine() {
     writeLine("    note        = \"", note, "\",");
   } else {
     write(OutputFile, "    note        = \"");
-    write(OutputFile, note);
+    writeSafeValue(OutputFile, note);
     writeLine(" \\\\ Database entry No: ", number, "\",");
   }
 }

@@ -4,22 +4,25 @@
 
 #include <string_view>
 
+#include "bibtex/safe_value.h"
 #include "io/text_file.h"
 
-// Removes a leading "#" from `value`. True when there was one: the value is
-// then to be written bare, as a BibTeX macro name or number.
+// Removes a leading "#" from `value` when what follows it is a number (digits
+// only) or a BibTeX macro name (a letter, then letters, digits and
+// _ . : + / -). True when it did: the value is then to be written bare.
 bool stripBareMark(std::string_view& value);
 
-// The line of an optional field: nothing when the value is empty, otherwise
-// before + value + after. A value beginning with "#" is written bare: the
-// opening delimiter at the end of `before` becomes a blank and `after`
-// becomes ",". Where fixed text follows the opening quote inside `before`
+// The line of an optional field: nothing when the value is empty or "#",
+// otherwise before + the value made safe + after. A value that stripBareMark
+// accepts is written bare: the opening delimiter at the end of `before`
+// becomes a blank and `after` becomes ",". Where fixed text follows the opening quote inside `before`
 // (and precedes the closing quote in `after`), that text keeps its quotes and
 // is joined to the bare value by BibTeX's " # ".
 void writeOptionalField(TextOutput& file, std::string_view before, std::string_view value,
-                        std::string_view after);
+                        std::string_view after, ValueKind kind = ValueKind::kText);
 
-// A line written whatever the value holds: before + value + after.
+// A line written whatever the value holds: before + the value made safe +
+// after.
 void writeFieldLine(std::string_view before, std::string_view value, std::string_view after);
 
 // A year or edition line, whose value BibTeX reads unquoted only when it is a
@@ -27,7 +30,7 @@ void writeFieldLine(std::string_view before, std::string_view value, std::string
 // and an empty value writes no line. `optional` lines also take the "#" rule.
 void writeNumberField(std::string_view before, std::string_view value, bool optional);
 
-// "@TYPE{" + citation key + ",".
+// "@TYPE{" + EntryKey + ",".
 void writeHeader(std::string_view entryType);
 
 // The note line (NOZ, and LNR with Nr2Note), then the closing "}".

@@ -34,8 +34,16 @@ TEST_F(FieldLinesTest, OptionalFieldAndTheBareMark) {
       {"    journal     = \"", "#", "\",", ""},
       {"    journal     = \"", "Die Zeit", "\",", "    journal     = \"Die Zeit\",\r\n"},
       {"    journal     = \"", "#jan", "\",", "    journal     =  jan,\r\n"},
-      {"    journal     = \"", "##x", "\",", "    journal     =  #x,\r\n"},
-      {"    journal     = \"", "a#b", "\",", "    journal     = \"a#b\",\r\n"},
+      // Bare only before a number or a macro name; otherwise quoted, "#" escaped.
+      {"    journal     = \"", "#12", "\",", "    journal     =  12,\r\n"},
+      {"    journal     = \"", "#a_b.c:d+e/f-g1", "\",", "    journal     =  a_b.c:d+e/f-g1,\r\n"},
+      {"    journal     = \"", "##x", "\",", "    journal     = \"\\#\\#x\",\r\n"},
+      {"    journal     = \"", "#nomacro here", "\",", "    journal     = \"\\#nomacro here\",\r\n"},
+      {"    journal     = \"", "#1a", "\",", "    journal     = \"\\#1a\",\r\n"},
+      {"    journal     = \"", "a#b", "\",", "    journal     = \"a\\#b\",\r\n"},
+      {"    journal     = \"", "Der \"Zauberberg\"", "\",",
+       "    journal     = \"Der {\"}Zauberberg{\"}\",\r\n"},
+      {"    crossref    = {", "Meyer_1990", "},", "    crossref    = {Meyer_1990},\r\n"},
       {"    note        =\"", "#feb", "\",", "    note        = feb,\r\n"},
       {"    crossref    = {", "#Key", "},", "    crossref    =  Key,\r\n"},
       {"    year        = ", "#1990", ",", "    year        = 1990,\r\n"},
@@ -46,7 +54,8 @@ TEST_F(FieldLinesTest, OptionalFieldAndTheBareMark) {
       {"    key         = \"aaa ", "Titel", "\",", "    key         = \"aaa Titel\",\r\n"},
   };
   for (const Case& c : cases) {
-    writeOptionalField(OutputFile, c.before, c.value, c.after);
+    writeOptionalField(OutputFile, c.before, c.value, c.after,
+                       c.before.find('{') != std::string::npos ? ValueKind::kKey : ValueKind::kText);
     EXPECT_EQ(take(), c.line) << c.before << c.value;
   }
 }
@@ -72,8 +81,10 @@ TEST_F(FieldLinesTest, YearAndEditionAreQuotedUnlessNumbers) {
       {"o.J.", false, before + "\"o.J.\",\r\n"},
       {"1990/91", true, before + "\"1990/91\",\r\n"},
       {"#jan", true, before + "jan,\r\n"},
-      {"#jan", false, before + "\"#jan\",\r\n"},
+      {"#jan", false, before + "\"\\#jan\",\r\n"},
+      {"#jan 1990", true, before + "\"\\#jan 1990\",\r\n"},
       {"#", true, ""},
+      {"#", false, before + "\"\\#\",\r\n"},
       {" 1990", false, before + "\" 1990\",\r\n"},
   };
   for (const Case& c : cases) {
@@ -96,7 +107,8 @@ TEST_F(FieldLinesTest, TheFourFormsOfTheNoteLine) {
       {true, "", "#X", "    note        = \"Database entry No: \" # X,\r\n"},
       {true, "", "#", ""},
       {true, "Leihgabe", "", "    note        = \"Leihgabe\",\r\n"},
-      {true, "#Leihgabe", "", "    note        = \"#Leihgabe\",\r\n"},
+      {true, "#Leihgabe", "", "    note        = \"\\#Leihgabe\",\r\n"},
+      {true, "50 % & {mehr", "#7", "    note        = \"50 \\% \\& {\\textbraceleft}mehr \\\\ Database entry No: \\#7\",\r\n"},
       {true, "Leihgabe", "12",
        "    note        = \"Leihgabe \\\\ Database entry No: 12\",\r\n"},
   };
@@ -106,6 +118,24 @@ TEST_F(FieldLinesTest, TheFourFormsOfTheNoteLine) {
     writeNoteLine();
     EXPECT_EQ(take(), c.line) << c.flag << " " << c.note << " " << c.number;
   }
+}
+
+// Values the rules leave to judgement: each must still come out balanced and
+// without a double quote outside braces.
+TEST(SafeValue, EdgesOfTheRules) {
+  struct Case {
+    std::string value, written;
+  };
+  const std::vector<Case> cases = {
+      {"M\\\"", "M{\\\"{}}"},                    // \" with nothing to accent
+      {"a\\\"\\&b", "a{\\\"\\&}b"},             // \" before a control symbol
+      {"a\\\"\\ss{}b", "a{\\\"\\ss}{}b"},        // \" before a control word
+      {"{a{b}", "{\\textbraceleft}a{b}"},             // the outer brace is the lone one
+      {"a}{b", "a{\\textbraceright}{\\textbraceleft}b"},
+      {"$$ und \\\\&", "$$ und \\\\&"},             // empty math; \\ before & escapes it
+      {"\x1a\x7f\t\x14", "\t{\\P}"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(safeValue(c.value), c.written) << c.value;
 }
 
 }  // namespace

@@ -6,8 +6,9 @@
 
 namespace {
 
-void writeOptional(std::string_view before, Tag tag, std::string_view after = "\",") {
-  writeOptionalField(OutputFile, before, fieldValue(tag), after);
+void writeOptional(std::string_view before, Tag tag, std::string_view after = "\",",
+                   ValueKind kind = ValueKind::kText) {
+  writeOptionalField(OutputFile, before, fieldValue(tag), after, kind);
 }
 
 // Without an author the title serves as sort key, otherwise the KEY field.
@@ -29,10 +30,10 @@ void writeTitleWithSubtitle(std::string_view before, std::string_view after) {
     return;
   }
   write(OutputFile, before);
-  write(OutputFile, title);
+  writeSafeValue(OutputFile, title);
   if (!subtitle.empty()) {
     write(OutputFile, ", ");
-    write(OutputFile, subtitle);
+    writeSafeValue(OutputFile, subtitle);
   }
   write(OutputFile, after);
   writeLineEnd(OutputFile);
@@ -53,7 +54,8 @@ void writeInBookEntry() {
   writeFieldLine("    author      = \"", fieldValue(AUT), "\",");
   writeFieldLine("    title       = \"", fieldValue(TIT), "\",");
   writeOptional("    pages       = \"", SEI);
-  writeOptionalField(OutputFile, "    crossref    = {", citationKey(fieldValue(QUE)), "},");
+  writeOptionalField(OutputFile, "    crossref    = {", citationKey(fieldValue(QUE)), "},",
+                     ValueKind::kKey);
   writeNoteAndClose();
 }
 
@@ -109,7 +111,7 @@ void writeUrlMiscEntry() {
   writeOptional("    author      = \"", AUT);
   writeKeyLine("    key         = \"");
   writeTitleWithSubtitle("    title       = \"", "\",");
-  writeOptional("    howpublished= \"\\url{", QUE, "}\",");
+  writeOptional("    howpublished= \"\\url{", QUE, "}\",", ValueKind::kWebAddress);
   writeNumberField("    year        = ", fieldValue(JAH), true);
   writeNoteAndClose();
 }

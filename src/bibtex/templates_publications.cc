@@ -6,8 +6,9 @@
 
 namespace {
 
-void writeOptional(std::string_view before, Tag tag, std::string_view after = "\",") {
-  writeOptionalField(OutputFile, before, fieldValue(tag), after);
+void writeOptional(std::string_view before, Tag tag, std::string_view after = "\",",
+                   ValueKind kind = ValueKind::kText) {
+  writeOptionalField(OutputFile, before, fieldValue(tag), after, kind);
 }
 
 // The two thesis templates put the opening quote right after "=".
@@ -60,7 +61,8 @@ void writeInProceedingsEntry() {
   writeFieldLine("    title       = \"", fieldValue(TIT), "\",");
   writeOptional("    pages       = \"", SEI);
   // The crossref names another entry's key, so it is cleaned like one.
-  writeOptionalField(OutputFile, "    crossref    = {", citationKey(fieldValue(QUE)), "},");
+  writeOptionalField(OutputFile, "    crossref    = {", citationKey(fieldValue(QUE)), "},",
+                     ValueKind::kKey);
   writeNoteAndClose();
 }
 

@@ -35,10 +35,32 @@ void checkArguments(const std::vector<std::string>& words) {
   if (upperCase(option) == "NR2NOTE") Nr2NoteFlag = true;
 }
 
+// The entries written so far; unlike RecordCounter it does not wrap.
+std::uint64_t EntryNumber = 0;
+
 void writeEntry() {
   printProgressDot();
+  giveEntryKey(++EntryNumber);
   selectEntryTemplate();
   ++RecordCounter;
+}
+
+// A first pass over the export that notes every record's key, so that a key
+// given to a repeat never takes the key of a later record. The input is
+// then read again from its start. An export that cannot be read twice (a
+// pipe) is read once; its keys become known as it is read.
+void collectExportKeys(bool haveRecord) {
+  if (!haveRecord || !canRewind(InputFile)) return;
+  std::uint64_t records = 1;
+  collectExportKey(records);
+  while (!atEnd(InputFile)) {
+    if (readNextEntryKeys()) collectExportKey(++records);
+  }
+  endCollectingKeys();
+  rewindInput(InputFile);
+  resetReader();
+  readFirstEntry();
+  analyseStructure();
 }
 
 }  // namespace
@@ -54,6 +76,8 @@ std::string upperCase(std::string_view text) {
 void initState() {
   resetReader();
   RecordCounter = 0;
+  EntryNumber = 0;
+  resetEntryKeys();
   Nr2NoteFlag = false;
 }
 
@@ -62,6 +86,7 @@ void convertRecords() {
   bool haveRecord = readFirstEntry();
   printLine("Analysiere Struktur...");
   analyseStructure();
+  collectExportKeys(haveRecord);
   printText("Schreibe Eintraege ");
   if (haveRecord) writeEntry();
   while (!atEnd(InputFile)) {
@@ -72,6 +97,9 @@ void convertRecords() {
 void printSummary() {
   printLine("");
   printLine(std::to_string(RecordCounter) + " Eintr\x84ge geschrieben");
+  if (RenamedKeyCount != 0) {
+    printLine(std::to_string(RenamedKeyCount) + " Schl\x81ssel neu vergeben (leer oder doppelt)");
+  }
   if (!Nr2NoteFlag) return;
   if (TagMap[LNR] != 0) {
     printLine("Lfde. Nr. als Note hinzugef\x81gt");

@@ -74,9 +74,24 @@ void openInput(TextInput& in, const std::string& name) {
 void openInputFromMemory(TextInput& in, std::string_view bytes) {
   in = TextInput{};
   in.fromMemory = true;
+  in.memory = bytes;
   in.exhausted = true;
   in.pos = bytes.data();
   in.end = bytes.data() + bytes.size();
+}
+
+bool canRewind(TextInput& in) { return in.fromMemory || platform::canReadAgain(in.file); }
+
+void rewindInput(TextInput& in) {
+  if (in.fromMemory) {
+    in.pos = in.memory.data();
+    in.end = in.memory.data() + in.memory.size();
+    return;
+  }
+  int error = platform::rewindFile(in.file);
+  if (error != 0) endWithRuntimeError(error, "seek", in.name);
+  in.pos = in.end = nullptr;
+  in.exhausted = false;
 }
 
 bool atEnd(TextInput& in) { return !fill(in) || *in.pos == kEndOfInput; }

@@ -24,6 +24,7 @@ struct TextInput {
   const char* pos = nullptr;
   const char* end = nullptr;
   bool fromMemory = false;
+  std::string_view memory;  // all of an input from memory
   bool exhausted = false;  // the source has no more bytes to give
   std::string lineCopy;    // a line that did not lie whole in the buffer
 };
@@ -60,6 +61,11 @@ void readLine(TextInput& in, std::string& line);
 // view is valid until the next call on `in`.
 std::string_view readLineView(TextInput& in);
 void closeInput(TextInput& in);
+// True when the input can be read once more from its start: a file on disk
+// or memory, not a pipe or a terminal.
+bool canRewind(TextInput& in);
+// Starts reading the input again from its first byte.
+void rewindInput(TextInput& in);
 
 void createOutput(TextOutput& out, const std::string& name);
 void attachOutput(TextOutput& out, platform::File file, std::string name,

@@ -42,6 +42,12 @@ int readSome(File file, char* buffer, std::size_t capacity, std::size_t& got);
 int writeAll(File file, const char* data, std::size_t size);
 int closeFile(File file);
 
+// True when `file` is a file on disk, which can be read again from its start
+// (a pipe or a terminal cannot).
+bool canReadAgain(File file);
+// Moves the reading position of such a file back to its start.
+int rewindFile(File file);
+
 // A file name as the console can show it in a failure line: the bytes
 // unchanged on POSIX, the console's code page on Windows.
 std::string consoleName(std::string_view name);

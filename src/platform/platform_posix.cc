@@ -85,6 +85,16 @@ int closeFile(File file) {
   return ::close(file) != 0 ? lastError() : 0;
 }
 
+bool canReadAgain(File file) {
+  struct stat st;
+  return ::fstat(file, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+int rewindFile(File file) {
+  errno = 0;
+  return ::lseek(file, 0, SEEK_SET) < 0 ? lastError() : 0;
+}
+
 std::string consoleName(std::string_view name) { return std::string(name); }
 
 File standardOutput() { return STDOUT_FILENO; }

@@ -143,6 +143,14 @@ int closeFile(File file) {
   return CloseHandle(file) ? 0 : lastError();
 }
 
+bool canReadAgain(File file) { return GetFileType(file) == FILE_TYPE_DISK; }
+
+int rewindFile(File file) {
+  LARGE_INTEGER start{};
+  SetLastError(0);
+  return SetFilePointerEx(file, start, nullptr, FILE_BEGIN) ? 0 : lastError(ERROR_SEEK);
+}
+
 File standardOutput() { return GetStdHandle(STD_OUTPUT_HANDLE); }
 File standardError() { return GetStdHandle(STD_ERROR_HANDLE); }
 

@@ -51,13 +51,30 @@ bool readFirstEntry() {
   for (;;) {
     if (LineCount <= kLastBufferLine) ++LineCount;
     bool closing = WorkLine.empty();
-    if (LineCount <= kLastBufferLine) {
-      translateInto(WorkLine, EntryBuffer[LineCount]);
-    }
+    // Kept as it stands: the tag analysis reads the tag from it, then cuts
+    // the value and translates it, as every later record's value is.
+    if (LineCount <= kLastBufferLine) EntryBuffer[LineCount].assign(WorkLine);
     if (closing) break;
     WorkLine = readLineView(InputFile);
   }
   emptyLinesAfter(std::min<int>(LineCount, kLastBufferLine));
+  return true;
+}
+
+bool readNextEntryKeys() {
+  if (!skipEmptyLines()) return false;
+  int keyLine = TagMap[KUR];
+  int numberLine = TagMap[LNR];
+  // A record too short to reach the line reads it empty.
+  EntryBuffer[keyLine].clear();
+  EntryBuffer[numberLine].clear();
+  int line = 1;
+  for (;;) {
+    if (line == keyLine || line == numberLine) storeValue(line);
+    if (WorkLine.empty()) break;
+    if (line <= kLastBufferLine) ++line;
+    WorkLine = readLineView(InputFile);
+  }
   return true;
 }
 

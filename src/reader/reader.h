@@ -36,13 +36,13 @@ extern TextInput InputFile;
 // Empties the buffer and the tag map.
 void resetReader();
 
-// Reads the first record from the start of InputFile as whole, translated
-// lines. Empty lines before it are skipped. False when the export holds no
-// record at all.
+// Reads the first record from the start of InputFile as whole lines, as
+// they stand. Empty lines before it are skipped. False when the export holds
+// no record at all.
 bool readFirstEntry();
 
 // Notes the line number of each known tag in the first record and cuts the
-// record's lines down to their values.
+// record's lines down to their values, which it then translates.
 void analyseStructure();
 
 // Reads the next record's values (tag and separator dropped, then
@@ -50,6 +50,11 @@ void analyseStructure();
 // were left. Buffer lines after the record's closing empty line are emptied,
 // so a field the record does not reach reads empty.
 bool readNextEntry();
+
+// Reads the next record like readNextEntry but stores only its KUR and LNR
+// values, for a first pass over the export that collects citation keys. The
+// other lines of the buffer are left as they were.
+bool readNextEntryKeys();
 
 // The value of tag `tag` in the current record.
 inline const std::string& fieldValue(Tag tag) { return EntryBuffer[TagMap[tag]]; }

@@ -99,16 +99,19 @@ TEST_F(ReaderTest, TagMapFromFirstRecord) {
   EXPECT_EQ(LineCount, 8);
 }
 
-TEST_F(ReaderTest, FirstRecordIsTranslatedBeforeItsValueIsCut) {
-  // Later lines drop tag and separator first; the first record translates
-  // the whole line, so a ";" in the tag shifts its value.
-  open("AUT: M\x81ller;Meier\nTI;: abc\n\nAUT: M\x81ller;Meier\nTI;: abc\n");
+TEST_F(ReaderTest, FirstRecordIsCutBeforeItIsTranslatedLikeLaterRecords) {
+  // Tag and separator are dropped before the translation in every record,
+  // so characters to translate among them never shift the value.
+  open("AUT: M\x81ller;Meier\nTI;: abc\nTIT\x81\x81Titel\n\n"
+       "AUT: M\x81ller;Meier\nTI;: abc\nTIT\x81\x81Titel\n");
   first();
   EXPECT_EQ(fieldValue(AUT), "M{\\\"u}ller and Meier");
-  EXPECT_EQ(EntryBuffer[2], "d : abc");
+  EXPECT_EQ(EntryBuffer[2], "abc");
+  EXPECT_EQ(fieldValue(TIT), "Titel");
   readNextEntry();
   EXPECT_EQ(fieldValue(AUT), "M{\\\"u}ller and Meier");
   EXPECT_EQ(EntryBuffer[2], "abc");
+  EXPECT_EQ(fieldValue(TIT), "Titel");
 }
 
 TEST_F(ReaderTest, RecordsBeyondTheBufferAreReadPastSafely) {

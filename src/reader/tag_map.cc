@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "convert/translate.h"
+
 const std::array<const char*, kTagCount> TagNames = {
     "TYP", "KUR", "AUT", "TIT", "UNT", "QUE", "ORT", "JAH",
     "SEI", "ISB", "BAN", "HER", "NOZ", "KEY", "LNR",
@@ -31,8 +33,11 @@ void analyseStructure() {
     for (int t = 0; t < kTagCount; ++t) {
       if (key == TagNames[t]) TagMap[t] = static_cast<std::uint8_t>(i);
     }
+    // The value starts at the sixth character; it is cut before it is
+    // translated, as in every later record.
     if (line.size() > 5) {
       line.erase(0, 5);
+      translateLine(line);
     } else {
       line.clear();
     }

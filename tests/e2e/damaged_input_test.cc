@@ -54,10 +54,10 @@ class DamagedInputTest : public testing::Test {
   }
 
   void expectConversion(const std::string& exportBytes, const std::string& expectedBib,
-                        std::size_t entries) {
+                        std::size_t entries, std::size_t renamedKeys = 0) {
     std::string consoleBytes;
     std::string bib = convert(exportBytes, consoleBytes);
-    EXPECT_EQ(consoleBytes, consoleOfRun(entries));
+    EXPECT_EQ(consoleBytes, consoleOfRun(entries, "", renamedKeys));
     EXPECT_TRUE(bib == expectedBib) << "BibTeX file of " << bib.size() << " bytes differs from the "
                                     << expectedBib.size() << " expected:\n"
                                     << bib.substr(0, 2000);
@@ -94,13 +94,22 @@ TEST_F(DamagedInputTest, RecordOf100000LinesIsReadPastItsBuffer) {
 }
 
 TEST_F(DamagedInputTest, SeventyThousandRecordsCountModulo65536) {
+  // All with one key: the repeats get the suffixes -2 to -70000, and the
+  // key "Nr-3" that a record asks for is never given to a repeat.
   std::string record = "TYP: Art\r\nKUR: Nr\r\nAUT: A\r\nTIT: T\r\nJAH: 1990\r\n\r\n";
-  std::string entry = article("Nr", "A", "T", "    year        = 1990,\r\n");
+  std::string taken = "TYP: Art\r\nKUR: nr-3\r\nAUT: A\r\nTIT: T\r\nJAH: 1990\r\n\r\n";
+  auto entry = [](const std::string& key) {
+    return article(key, "A", "T", "    year        = 1990,\r\n");
+  };
+  std::string expected = entry("Nr");
+  for (int suffix = 2; suffix <= 70000; ++suffix) {
+    expected += entry("Nr-" + std::to_string(suffix == 2 ? 2 : suffix + 1));
+  }
   std::string consoleBytes;
-  std::string bib = convert(repeat(record, 70000), consoleBytes);
-  EXPECT_EQ(consoleBytes, consoleOfRun(70000));
-  EXPECT_NE(consoleBytes.find("\r\n4464 Eintr\x84ge geschrieben\r\n"), std::string::npos);
-  EXPECT_TRUE(bib == repeat(entry, 70000)) << bib.size() << " bytes";
+  std::string bib = convert(repeat(record, 70000) + taken, consoleBytes);
+  EXPECT_EQ(consoleBytes, consoleOfRun(70001, "", 69999));
+  EXPECT_NE(consoleBytes.find("\r\n4465 Eintr\x84ge geschrieben\r\n"), std::string::npos);
+  EXPECT_TRUE(bib == expected + entry("nr-3")) << bib.size() << " bytes";
 }
 
 TEST_F(DamagedInputTest, CarriageReturnsWithoutLineFeeds) {
@@ -113,25 +122,24 @@ TEST_F(DamagedInputTest, CarriageReturnsWithoutLineFeeds) {
       // No line feed: the whole export is one line with its CRs dropped,
       // so it is one record whose only field is the type.
       {"short export", "TYP: Art\rKUR: Meier90\rAUT: Meier, Hans\rTIT: Titel\r\rTYP: Buch\rKUR: X\r\r",
-       article("", "", "")},
+       article("KART1", "", "")},
       // CRs count towards the 255 characters: the first line is full at its
       // CR, the rest up to the next CR is dropped, then "TIT: Titel" is read.
       {"line full at a CR", "TYP: Art" + std::string(246, 'x') + "\rAUT: Meier\rTIT: Titel\r\r",
-       article("", "", "Titel")},
+       article("KART1", "", "Titel")},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    expectConversion(c.bytes, c.bib, 1);
+    expectConversion(c.bytes, c.bib, 1, 1);
   }
 }
 
-TEST_F(DamagedInputTest, NulBytesInValuesAreWrittenAsTheyAre) {
+TEST_F(DamagedInputTest, NulBytesInValuesAreDropped) {
   using namespace std::string_literals;
   std::string bytes =
       "TYP: Art\r\nKUR: Ke\0y\r\nAUT: Me\0ier\r\nTIT: T\0itel\r\n\r\n"
       "TYP: Art\r\nKUR: Zw\0ei\r\nAUT: \0\r\nTIT: \0\0\r\n"s;
-  expectConversion(bytes, article("Key", "Me\0ier"s, "T\0itel"s) + article("Zwei", "\0"s, "\0\0"s),
-                   2);
+  expectConversion(bytes, article("Key", "Meier", "Titel") + article("Zwei", "", ""), 2);
 }
 
 // Random bytes hold no expected file to write by hand; the independent
@@ -164,8 +172,10 @@ TEST_F(DamagedInputTest, RandomBinaryBytes) {
     ExportModel model = modelExport(*bytes);
     std::string consoleBytes;
     std::string bib = convert(*bytes, consoleBytes);
-    EXPECT_EQ(consoleBytes, consoleOfRun(model.records.size()));
-    EXPECT_TRUE(bib == convertInMemory(*bytes, false).bibtex) << "file run differs from memory run";
+    MemoryRun inMemory = convertInMemory(*bytes, false);
+    EXPECT_TRUE(consoleBytes.starts_with(consoleOfRun(model.records.size())));
+    EXPECT_EQ(consoleBytes, kBanner + inMemory.console);
+    EXPECT_TRUE(bib == inMemory.bibtex) << "file run differs from memory run";
     EXPECT_EQ(checkConversion(*bytes), "");
   }
 }
@@ -207,8 +217,10 @@ TEST_F(DamagedInputTest, LineEndsSplitAcrossReadBuffers) {
   ExportModel model = modelExport(bytes);
   std::string consoleBytes;
   std::string bib = convert(bytes, consoleBytes);
-  EXPECT_EQ(consoleBytes, consoleOfRun(model.records.size()));
-  EXPECT_TRUE(bib == convertInMemory(bytes, false).bibtex) << "file run differs from memory run";
+  MemoryRun inMemory = convertInMemory(bytes, false);
+  EXPECT_TRUE(consoleBytes.starts_with(consoleOfRun(model.records.size())));
+  EXPECT_EQ(consoleBytes, kBanner + inMemory.console);
+  EXPECT_TRUE(bib == inMemory.bibtex) << "file run differs from memory run";
 }
 
 }  // namespace

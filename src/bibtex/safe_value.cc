@@ -1,0 +1,246 @@
+#include "bibtex/safe_value.h"
+
+#include <array>
+#include <vector>
+
+#include "io/byte_scan.h"
+
+namespace {
+
+struct ByteRule {
+  unsigned char code;
+  std::string_view text;
+};
+
+// Codes that stay after the character translation. 20 and 21 are code page
+// 437's pilcrow and section sign (control codes in ISO 8859-1); 155 to 159 are
+// read as code page 437, the others as ISO 8859-1, where they are signs
+// rather than letters.
+constexpr ByteRule kByteRules[] = {
+    {20, "{\\P}"},
+    {21, "{\\S}"},
+    {155, "{\\textcent}"},
+    {156, "{\\pounds}"},
+    {157, "{\\textyen}"},
+    {158, "Pts"},
+    {159, "{\\textflorin}"},
+    {166, "{\\textbrokenbar}"},
+    {167, "{\\S}"},
+    {168, "{\\textasciidieresis}"},
+    {169, "{\\textcopyright}"},
+    {170, "{\\textordfeminine}"},
+    {171, "{\\guillemetleft}"},
+    {172, "{\\textlnot}"},
+    {173, "\\-"},
+    {174, "{\\textregistered}"},
+    {175, "{\\textasciimacron}"},
+    {176, "{\\textdegree}"},
+    {177, "{\\textpm}"},
+    {178, "{\\texttwosuperior}"},
+    {179, "{\\textthreesuperior}"},
+    {180, "{\\textasciiacute}"},
+    {181, "{\\textmu}"},
+    {182, "{\\P}"},
+    {183, "{\\textperiodcentered}"},
+    {184, "{\\c{ }}"},
+    {185, "{\\textonesuperior}"},
+    {186, "{\\textordmasculine}"},
+    {187, "{\\guillemetright}"},
+    {188, "{\\textonequarter}"},
+    {189, "{\\textonehalf}"},
+    {190, "{\\textthreequarters}"},
+    {191, "{\\textquestiondown}"},
+    {208, "{\\DH}"},
+    {215, "{\\texttimes}"},
+    {222, "{\\TH}"},
+    {240, "{\\dh}"},
+    {247, "{\\textdiv}"},
+    {254, "{\\th}"},
+};
+
+// What step 1 makes of each code: the code itself (`keep`), nothing, or text.
+struct ByteAction {
+  bool keep = true;
+  std::string_view text;
+};
+
+constexpr std::array<ByteAction, 256> kByteActions = [] {
+  std::array<ByteAction, 256> actions{};
+  for (int c = 0; c < 32; ++c) actions[c].keep = c == '\t';
+  actions[127].keep = false;
+  for (int c = 128; c < 256; ++c) actions[c].keep = false;  // translated earlier, or below
+  for (const ByteRule& rule : kByteRules) actions[rule.code] = {false, rule.text};
+  return actions;
+}();
+
+// Every byte that any step may change, or that decides what a step does.
+constexpr ByteSet kNotPlain = [] {
+  ByteSet set{};
+  for (int c = 0; c < 256; ++c) set[c] = !kByteActions[c].keep;
+  for (char c : std::string_view("{}\"\\&%#$_^")) set[static_cast<unsigned char>(c)] = true;
+  return set;
+}();
+
+// Marks the bytes of `word` above `low` and below `high` (at most 128),
+// each exactly: no carry crosses from one byte to the next.
+constexpr std::uint64_t bytesBetween(std::uint64_t word, std::uint64_t low, std::uint64_t high) {
+  std::uint64_t low7 = word & kEveryByte(0x7f);
+  return (kEveryByte(127 + high) - low7) & ~word & (low7 + kEveryByte(127 - low)) &
+         kEveryByte(0x80);
+}
+
+bool isPlain(std::string_view value) {
+  const char* end = value.data() + value.size();
+  return findFirstOf(value.data(), end, kNotPlain, [](std::uint64_t word) {
+           // Control and 8-bit codes; " # $ % &; \; ^ _ (and the ] ` around
+           // them); { and } ~ DEL.
+           return bytesBelow(word, 32) | bytesHigh(word) | bytesBetween(word, 33, 39) |
+                  bytesBetween(word, 91, 97) | bytesBetween(word, 122, 128);
+         }) == end;
+}
+
+void replaceBytes(std::string_view value, std::string& out) {
+  out.clear();
+  for (char c : value) {
+    const ByteAction& action = kByteActions[static_cast<unsigned char>(c)];
+    if (action.keep) {
+      out += c;
+    } else {
+      out += action.text;
+    }
+  }
+}
+
+void replaceUnmatchedBraces(const std::string& value, std::string& out) {
+  std::vector<bool> unmatched(value.size(), false);
+  std::vector<std::size_t> open;
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    if (value[i] == '{') {
+      open.push_back(i);
+    } else if (value[i] == '}') {
+      if (open.empty()) {
+        unmatched[i] = true;
+      } else {
+        open.pop_back();
+      }
+    }
+  }
+  for (std::size_t i : open) unmatched[i] = true;
+  out.clear();
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    if (!unmatched[i]) {
+      out += value[i];
+      continue;
+    }
+    // "\{" was meant as a brace to print: the backslash goes with it.
+    if (i > 0 && value[i - 1] == '\\') out.pop_back();
+    out += value[i] == '{' ? "{\\textbraceleft}" : "{\\textbraceright}";
+  }
+}
+
+bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// The end of what a hand-typed \" accents, starting at `i`: a brace group,
+// a control word, or one character. Braces are balanced by now.
+std::size_t endOfAccented(const std::string& value, std::size_t i) {
+  if (i == value.size()) return i;
+  if (value[i] == '{') {
+    int depth = 0;
+    for (std::size_t j = i; j < value.size(); ++j) {
+      if (value[j] == '{') ++depth;
+      if (value[j] == '}' && --depth == 0) return j + 1;
+    }
+    return value.size();
+  }
+  if (value[i] != '\\') return i + 1;
+  std::size_t j = i + 1;
+  while (j < value.size() && isLetter(value[j])) ++j;
+  // A backslash before a non-letter is a control symbol (\&), unless that
+  // is a brace, which must stay where its partner expects it.
+  if (j == i + 1 && j < value.size() && value[j] != '{' && value[j] != '}') ++j;
+  return j;
+}
+
+void braceQuotes(const std::string& value, std::string& out) {
+  out.clear();
+  int depth = 0;
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    char c = value[i];
+    if (c == '{') ++depth;
+    if (c == '}') --depth;
+    if (depth > 0) {
+      out += c;
+    } else if (c == '\\' && i + 1 < value.size() && value[i + 1] == '"') {
+      std::size_t end = endOfAccented(value, i + 2);
+      out += "{\\\"";
+      if (end == i + 2) {
+        out += "{}";
+      } else {
+        out.append(value, i + 2, end - (i + 2));
+      }
+      out += '}';
+      i = end - 1;
+    } else if (c == '"') {
+      out += "{\"}";
+    } else {
+      out += c;
+    }
+  }
+}
+
+void escapeSpecials(const std::string& value, std::string& out) {
+  auto escaped = [&](std::size_t i) { return i > 0 && value[i - 1] == '\\'; };
+  std::size_t dollars = 0;
+  std::size_t lastDollar = 0;
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    if (value[i] == '$' && !escaped(i)) {
+      ++dollars;
+      lastDollar = i;
+    }
+  }
+  out.clear();
+  bool math = false;
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    char c = value[i];
+    if (escaped(i)) {
+      out += c;
+    } else if (c == '&' || c == '%' || c == '#') {
+      out += '\\';
+      out += c;
+    } else if (c == '$') {
+      if (dollars % 2 == 1 && i == lastDollar) {
+        out += "\\$";
+      } else {
+        out += c;
+        math = !math;
+      }
+    } else if (c == '_' && !math) {
+      out += "\\_";
+    } else if (c == '^' && !math) {
+      out += "\\^{}";
+    } else {
+      out += c;
+    }
+  }
+}
+
+}  // namespace
+
+std::string safeValue(std::string_view value, ValueKind kind) {
+  std::string a, b;
+  replaceBytes(value, a);
+  replaceUnmatchedBraces(a, b);
+  braceQuotes(b, a);
+  if (kind == ValueKind::kWebAddress) return a;
+  escapeSpecials(a, b);
+  return b;
+}
+
+void writeSafeValue(TextOutput& file, std::string_view value, ValueKind kind) {
+  // Most values hold nothing that a step would change.
+  if (kind == ValueKind::kKey || isPlain(value)) {
+    write(file, value);
+    return;
+  }
+  write(file, safeValue(value, kind));
+}

@@ -1,0 +1,35 @@
+// Values as BibTeX and LaTeX can take them. A value of the export may hold
+// anything its user typed: a publisher "Vandenhoeck & Ruprecht", a title in
+// "quotes", "50 % mehr", a lone brace, control codes and 8-bit bytes that the
+// character translation has no row for. Written as it stands, such a value
+// runs into the following fields and entries or stops the LaTeX run.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "io/text_file.h"
+
+enum class ValueKind {
+  kText,        // every quoted or braced value
+  kWebAddress,  // read verbatim by \url: LaTeX's special characters stay
+  kKey,         // a cleaned citation key (crossref): written as it is
+};
+
+// Writes `value` (already translated) so that it is a valid BibTeX value that
+// LaTeX can typeset, in four steps:
+//  1. Bytes: codes 20 and 21 become {\P} and {\S}; other control codes (tab
+//     aside) go; each 8-bit code without a translation row becomes a TeX text
+//     command. Afterwards only printable 7-bit characters and tabs remain.
+//  2. Braces: an unmatched "{" becomes {\textbraceleft}, an unmatched "}"
+//     {\textbraceright}, taking the place of a backslash right before it.
+//  3. Double quotes outside braces: \" with what it accents goes into braces
+//     (M\"uller gives M{\"u}ller); any other " becomes {"}.
+//  4. Text only: & % # get a backslash, an unpaired last $ becomes \$, and
+//     outside $...$ math _ becomes \_ and ^ becomes \^{}, each unless a
+//     backslash stands before it.
+// A value that is already valid is written byte for byte as it stands.
+void writeSafeValue(TextOutput& file, std::string_view value, ValueKind kind = ValueKind::kText);
+
+// The same, into a string (replacing its content); for tests and tools.
+std::string safeValue(std::string_view value, ValueKind kind = ValueKind::kText);
