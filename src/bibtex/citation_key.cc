@@ -19,6 +19,10 @@ bool droppedFromKey(unsigned char c) { return kDroppedFromKey[c]; }
 }  // namespace
 
 std::string citationKey(std::string_view value) {
+  // Most keys are typed as keys: nothing to drop and no accent command.
+  bool plain = true;
+  for (char c : value) plain = plain && !droppedFromKey(static_cast<unsigned char>(c));
+  if (plain) return std::string(value);
   std::string key;
   std::size_t i = 0;
   while (i < value.size()) {

@@ -2,13 +2,12 @@
 // without regard to letter case and keeps only the first entry with a key;
 // btparse and biber refuse an empty one.
 //
-// Keys are kept as 64-bit hashes of their lower-case form, with two flags in
-// the low bits, in one open addressing table. With every record's key known
-// before the first entry is written, that is some ten bytes a record,
-// however long the keys are.
+// Keys are kept as 64-bit hashes of their lower-case form in one open
+// addressing table of 12-byte slots. With every record's key known before
+// the first entry is written, that is at most some 16 bytes a record, however
+// long the keys are.
 #include <algorithm>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "bibtex/bibtex.h"
@@ -19,69 +18,92 @@ std::uint64_t RenamedKeyCount = 0;
 
 namespace {
 
-constexpr std::uint64_t kInExport = 1;  // a record of the export asks for the key
-constexpr std::uint64_t kTaken = 2;     // an entry written so far has it
-constexpr std::uint64_t kFlags = kInExport | kTaken;
+struct KeySlot {
+  std::uint32_t hashHigh = 0;  // hash 0: a free slot
+  std::uint32_t hashLow = 0;
+  // Two flags, and for a key that repeats the last suffix given to it, so
+  // that a repeat does not try every suffix before it again.
+  std::uint32_t info = 0;
+};
+constexpr std::uint32_t kInExport = 1u << 31;  // a record of the export asks for the key
+constexpr std::uint32_t kTaken = 1u << 30;     // an entry written so far has it
+constexpr std::uint32_t kLastSuffix = kTaken - 1;
 
-std::vector<std::uint64_t> KeyTable;  // 0: a free slot
+std::vector<KeySlot> KeyTable;
 std::size_t KeysUsed = 0;
 
 // The first pass's keys, in blocks so that collecting them never copies.
 std::vector<std::vector<std::uint64_t>> CollectedKeys;
 constexpr std::size_t kBlock = 8192;
 
-// For keys repeated many times, the last suffix given, so that each repeat
-// does not try every suffix before it again.
-std::unordered_map<std::uint64_t, std::uint32_t> LastSuffix;
-constexpr std::uint32_t kTriesBeforeNoting = 8;
-
-// The hash of the lower-case key, its two low bits left free for the flags.
-std::uint64_t keyHash(std::string_view key) {
-  std::uint64_t h = 0xcbf29ce484222325ull;  // FNV-1a
-  for (char c : key) {
+// FNV-1a over the lower-case key, continued from `h`: a suffix is hashed on
+// from the state of the key it extends.
+constexpr std::uint64_t kFnvStart = 0xcbf29ce484222325ull;
+std::uint64_t fnv(std::uint64_t h, std::string_view text) {
+  for (char c : text) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
   }
-  // The final mix of MurmurHash3 spreads keys that differ only at the end
-  // (Mueller90-2, Mueller90-3) over the table.
+  return h;
+}
+
+// The table's hash of a key with FNV state `h`, its two low bits left free
+// for the flags. The final mix of MurmurHash3 spreads keys that differ only
+// at the end (Mueller90-2, Mueller90-3) over the table.
+std::uint64_t finish(std::uint64_t h) {
   h ^= h >> 33;
   h *= 0xff51afd7ed558ccdull;
   h ^= h >> 33;
   h *= 0xc4ceb9fe1a85ec53ull;
   h ^= h >> 33;
-  h &= ~kFlags;
-  return h != 0 ? h : kFlags + 1;
+  return h != 0 ? h : 1;
 }
 
-std::size_t slotOf(const std::vector<std::uint64_t>& table, std::uint64_t hash) {
+std::uint64_t keyHash(std::string_view key) { return finish(fnv(kFnvStart, key)); }
+
+bool holds(const KeySlot& slot, std::uint64_t hash) {
+  return slot.hashHigh == static_cast<std::uint32_t>(hash >> 32) &&
+         slot.hashLow == static_cast<std::uint32_t>(hash);
+}
+
+bool isFree(const KeySlot& slot) { return slot.hashHigh == 0 && slot.hashLow == 0; }
+
+std::size_t slotOf(const std::vector<KeySlot>& table, std::uint64_t hash) {
   std::size_t capacity = table.size();
-  std::size_t i = static_cast<std::size_t>((hash >> 2) % capacity);
-  while (table[i] != 0 && (table[i] & ~kFlags) != hash) i = i + 1 == capacity ? 0 : i + 1;
+  // The high half of the hash scaled to the table: no division.
+  std::size_t i = static_cast<std::size_t>(((hash >> 32) * capacity) >> 32);
+  while (!isFree(table[i]) && !holds(table[i], hash)) i = i + 1 == capacity ? 0 : i + 1;
   return i;
 }
 
+std::uint64_t hashOf(const KeySlot& slot) {
+  return (static_cast<std::uint64_t>(slot.hashHigh) << 32) | slot.hashLow;
+}
+
 void resizeTable(std::size_t capacity) {
-  std::vector<std::uint64_t> bigger(capacity, 0);
-  for (std::uint64_t entry : KeyTable) {
-    if (entry != 0) bigger[slotOf(bigger, entry & ~kFlags)] = entry;
+  std::vector<KeySlot> bigger(capacity);
+  for (const KeySlot& slot : KeyTable) {
+    if (!isFree(slot)) bigger[slotOf(bigger, hashOf(slot))] = slot;
   }
   KeyTable = std::move(bigger);
 }
 
 // The slot of the key's hash, added without flags when it was not there.
-std::size_t findOrAdd(std::uint64_t hash) {
-  // At most four fifths full, so that probing stays short.
-  if ((KeysUsed + 1) * 5 > KeyTable.size() * 4) resizeTable(KeyTable.size() * 2 + 1024);
-  std::size_t slot = slotOf(KeyTable, hash);
-  if (KeyTable[slot] == 0) {
-    KeyTable[slot] = hash;
+KeySlot& findOrAdd(std::uint64_t hash) {
+  // At most three quarters full, so that the search for a free suffix stays
+  // short.
+  if ((KeysUsed + 1) * 4 > KeyTable.size() * 3) resizeTable(KeyTable.size() * 2 + 1024);
+  KeySlot& slot = KeyTable[slotOf(KeyTable, hash)];
+  if (isFree(slot)) {
+    slot.hashHigh = static_cast<std::uint32_t>(hash >> 32);
+    slot.hashLow = static_cast<std::uint32_t>(hash);
     ++KeysUsed;
   }
   return slot;
 }
 
 bool isKnown(std::uint64_t hash) {
-  return KeyTable.size() != 0 && (KeyTable[slotOf(KeyTable, hash)] & kFlags) != 0;
+  return KeyTable.size() != 0 && (KeyTable[slotOf(KeyTable, hash)].info & (kInExport | kTaken)) != 0;
 }
 
 }  // namespace
@@ -90,7 +112,6 @@ void resetEntryKeys() {
   KeyTable = {};
   KeysUsed = 0;
   CollectedKeys = {};
-  LastSuffix = {};
   EntryKey.clear();
   RenamedKeyCount = 0;
 }
@@ -123,9 +144,9 @@ void endCollectingKeys() {
   for (const auto& block : CollectedKeys) records += block.size();
   // Every entry adds at most one key to the table: its own the first time,
   // a suffixed one when it repeats an earlier entry's key.
-  resizeTable(records + records / 4 + 1024);
+  resizeTable(records + records / 3 + 1024);
   for (auto& block : CollectedKeys) {
-    for (std::uint64_t hash : block) KeyTable[findOrAdd(hash)] |= kInExport;
+    for (std::uint64_t hash : block) findOrAdd(hash).info |= kInExport;
     block = {};
   }
   CollectedKeys = {};
@@ -135,11 +156,12 @@ void giveEntryKey(std::uint64_t entryNumber) {
   std::string key = citationKey(fieldValue(KUR));
   bool renamed = key.empty();
   if (renamed) key = kartKey(entryNumber);
-  std::uint64_t hash = keyHash(key);
-  std::size_t slot = findOrAdd(hash);
+  std::uint64_t state = fnv(kFnvStart, key);
+  std::uint64_t hash = finish(state);
+  KeySlot& slot = findOrAdd(hash);
   // An export read only once (a pipe) makes its keys known as it goes.
-  if ((KeyTable[slot] & kTaken) == 0) {
-    KeyTable[slot] |= kTaken | kInExport;
+  if ((slot.info & kTaken) == 0) {
+    slot.info |= kTaken | kInExport;
     EntryKey = std::move(key);
     if (renamed) ++RenamedKeyCount;
     return;
@@ -147,22 +169,17 @@ void giveEntryKey(std::uint64_t entryNumber) {
   // A repeat: the smallest suffix from 2 on that gives a key no record asks
   // for and no entry has. Suffixes below the last one given to this key were
   // refused or given before, and stay so.
-  auto noted = LastSuffix.find(hash);
-  std::uint32_t first = noted == LastSuffix.end() ? 2 : noted->second + 1;
-  std::uint32_t suffix = first;
-  std::string candidate = key + "-" + std::to_string(suffix);
-  std::uint64_t candidateHash = keyHash(candidate);
-  while (isKnown(candidateHash)) {
-    ++suffix;
-    candidate = key + "-" + std::to_string(suffix);
-    candidateHash = keyHash(candidate);
-  }
-  if (noted != LastSuffix.end()) {
-    noted->second = suffix;
-  } else if (suffix - first >= kTriesBeforeNoting) {
-    LastSuffix.emplace(hash, suffix);
-  }
-  KeyTable[findOrAdd(candidateHash)] |= kTaken;
-  EntryKey = std::move(candidate);
+  std::uint32_t suffix = std::max<std::uint32_t>(slot.info & kLastSuffix, 1);
+  std::string tail;
+  std::uint64_t candidateHash;
+  do {
+    tail = "-" + std::to_string(++suffix);
+    candidateHash = finish(fnv(state, tail));
+  } while (isKnown(candidateHash));
+  slot.info = (slot.info & ~kLastSuffix) | suffix;
+  // Adding may move the table, and `slot` with it: it is not used after this.
+  findOrAdd(candidateHash).info |= kTaken;
+  EntryKey = std::move(key);
+  EntryKey += tail;
   ++RenamedKeyCount;
 }

@@ -81,22 +81,62 @@ constexpr ByteSet kNotPlain = [] {
   return set;
 }();
 
-// Marks the bytes of `word` above `low` and below `high` (at most 128),
-// each exactly: no carry crosses from one byte to the next.
-constexpr std::uint64_t bytesBetween(std::uint64_t word, std::uint64_t low, std::uint64_t high) {
-  std::uint64_t low7 = word & kEveryByte(0x7f);
-  return (kEveryByte(127 + high) - low7) & ~word & (low7 + kEveryByte(127 - low)) &
-         kEveryByte(0x80);
+// Finds the next byte that is not plain text, eight bytes at a time.
+const char* nextNotPlain(const char* p, const char* end) {
+  return findFirstOf(p, end, kNotPlain, bytesNotPlain);
 }
 
-bool isPlain(std::string_view value) {
-  const char* end = value.data() + value.size();
-  return findFirstOf(value.data(), end, kNotPlain, [](std::uint64_t word) {
-           // Control and 8-bit codes; " # $ % &; \; ^ _ (and the ] ` around
-           // them); { and } ~ DEL.
-           return bytesBelow(word, 32) | bytesHigh(word) | bytesBetween(word, 33, 39) |
-                  bytesBetween(word, 91, 97) | bytesBetween(word, 122, 128);
-         }) == end;
+bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// The length of an accent command as the character translation writes it
+// at `p` ({\\"u}, {\\'e}, {\\^a}, {\\aa}, {\\o}: a brace, a backslash, an
+// accent or letter, a letter, a brace), or 0. Such a command is safe as it
+// stands, and German text holds many.
+std::size_t accentCommandAt(const char* p, const char* end) {
+  if (end - p < 4 || p[1] != '\\') return 0;
+  if (isAsciiLetter(p[2]) && p[3] == '}') return 4;
+  bool accent = isAsciiLetter(p[2]) || std::string_view("\"'`^~").find(p[2]) != std::string_view::npos;
+  return end - p >= 5 && accent && isAsciiLetter(p[3]) && p[4] == '}' ? 5 : 0;
+}
+
+// True when no step would change the value: plain text, what the character
+// translation writes ({\\"u}, \\ss{}) and values typed with care pass here
+// without a copy.
+bool isAlreadySafe(std::string_view value, ValueKind kind) {
+  const char* begin = value.data();
+  const char* end = begin + value.size();
+  int depth = 0;
+  for (const char* p = nextNotPlain(begin, end); p != end; p = nextNotPlain(p + 1, end)) {
+    bool escaped = p != begin && p[-1] == '\\';
+    switch (*p) {
+      case '{':
+        if (std::size_t length = accentCommandAt(p, end)) {
+          p += length - 1;
+          break;
+        }
+        ++depth;
+        break;
+      case '}':
+        if (--depth < 0) return false;
+        break;
+      case '"':
+        if (depth == 0) return false;
+        break;
+      case '\\':
+        break;
+      case '&':
+      case '%':
+      case '#':
+      case '$':
+      case '_':
+      case '^':
+        if (kind == ValueKind::kText && !escaped) return false;
+        break;
+      default:  // a byte that step 1 changes
+        return false;
+    }
+  }
+  return depth == 0;
 }
 
 void replaceBytes(std::string_view value, std::string& out) {
@@ -224,10 +264,10 @@ void escapeSpecials(const std::string& value, std::string& out) {
   }
 }
 
-}  // namespace
-
-std::string safeValue(std::string_view value, ValueKind kind) {
-  std::string a, b;
+// The four steps, through two scratch strings that are kept from call to
+// call so that the steps allocate nothing once they have seen long values.
+const std::string& makeSafe(std::string_view value, ValueKind kind) {
+  static std::string a, b;
   replaceBytes(value, a);
   replaceUnmatchedBraces(a, b);
   braceQuotes(b, a);
@@ -236,11 +276,18 @@ std::string safeValue(std::string_view value, ValueKind kind) {
   return b;
 }
 
+}  // namespace
+
+std::string safeValue(std::string_view value, ValueKind kind) {
+  if (kind == ValueKind::kKey) return std::string(value);
+  return makeSafe(value, kind);
+}
+
 void writeSafeValue(TextOutput& file, std::string_view value, ValueKind kind) {
   // Most values hold nothing that a step would change.
-  if (kind == ValueKind::kKey || isPlain(value)) {
+  if (kind == ValueKind::kKey || isAlreadySafe(value, kind)) {
     write(file, value);
     return;
   }
-  write(file, safeValue(value, kind));
+  write(file, makeSafe(value, kind));
 }

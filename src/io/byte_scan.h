@@ -26,6 +26,23 @@ inline constexpr std::uint64_t bytesEqual(std::uint64_t word, std::uint64_t byte
   return bytesBelow(word ^ kEveryByte(byte), 1);
 }
 
+// Marks the bytes of `word` above `low` and below `high` (at most 128),
+// each exactly: no carry crosses from one byte to the next.
+inline constexpr std::uint64_t bytesBetween(std::uint64_t word, std::uint64_t low,
+                                            std::uint64_t high) {
+  std::uint64_t low7 = word & kEveryByte(0x7f);
+  return (kEveryByte(127 + high) - low7) & ~word & (low7 + kEveryByte(127 - low)) &
+         kEveryByte(0x80);
+}
+
+// Marks the bytes of `word` that BibTeX or TeX may read otherwise than as
+// plain text, and others: control and 8-bit codes; " # $ % &; \ ] ^ _ `;
+// { | } ~ DEL.
+inline constexpr std::uint64_t bytesNotPlain(std::uint64_t word) {
+  return bytesBelow(word, 32) | (word & kEveryByte(0x80)) | bytesBetween(word, 33, 39) |
+         bytesBetween(word, 91, 97) | bytesBetween(word, 122, 128);
+}
+
 // Marks the bytes of `word` of 128 and above.
 inline constexpr std::uint64_t bytesHigh(std::uint64_t word) { return word & kEveryByte(0x80); }
 
