@@ -36,6 +36,12 @@ std::size_t KeysUsed = 0;
 std::vector<std::vector<std::uint64_t>> CollectedKeys;
 constexpr std::size_t kBlock = 8192;
 
+// After a first pass, per entry (from 0): an earlier record asks for the
+// same key. An entry that repeats no key keeps its own without a look into
+// the table: the table already refuses that key to every suffix.
+std::vector<bool> RepeatsEarlierKey;
+bool KeysCollected = false;
+
 // FNV-1a over the lower-case key, continued from `h`: a suffix is hashed on
 // from the state of the key it extends.
 constexpr std::uint64_t kFnvStart = 0xcbf29ce484222325ull;
@@ -112,6 +118,8 @@ void resetEntryKeys() {
   KeyTable = {};
   KeysUsed = 0;
   CollectedKeys = {};
+  RepeatsEarlierKey = {};
+  KeysCollected = false;
   EntryKey.clear();
   RenamedKeyCount = 0;
 }
@@ -145,22 +153,37 @@ void endCollectingKeys() {
   // Every entry adds at most one key to the table: its own the first time,
   // a suffixed one when it repeats an earlier entry's key.
   resizeTable(records + records / 3 + 1024);
+  RepeatsEarlierKey.assign(records, false);
+  std::size_t entry = 0;
   for (auto& block : CollectedKeys) {
-    for (std::uint64_t hash : block) findOrAdd(hash).info |= kInExport;
+    for (std::uint64_t hash : block) {
+      KeySlot& slot = findOrAdd(hash);
+      RepeatsEarlierKey[entry++] = (slot.info & kInExport) != 0;
+      slot.info |= kInExport;
+    }
     block = {};
   }
   CollectedKeys = {};
+  KeysCollected = true;
 }
 
 void giveEntryKey(std::uint64_t entryNumber) {
   std::string key = citationKey(fieldValue(KUR));
   bool renamed = key.empty();
   if (renamed) key = kartKey(entryNumber);
+  // Both passes count the same records; the check keeps a stray entry
+  // number from reading past the table.
+  bool collected = KeysCollected && entryNumber <= RepeatsEarlierKey.size();
+  if (collected && !RepeatsEarlierKey[entryNumber - 1]) {
+    EntryKey = std::move(key);
+    if (renamed) ++RenamedKeyCount;
+    return;
+  }
   std::uint64_t state = fnv(kFnvStart, key);
   std::uint64_t hash = finish(state);
   KeySlot& slot = findOrAdd(hash);
   // An export read only once (a pipe) makes its keys known as it goes.
-  if ((slot.info & kTaken) == 0) {
+  if (!collected && (slot.info & kTaken) == 0) {
     slot.info |= kTaken | kInExport;
     EntryKey = std::move(key);
     if (renamed) ++RenamedKeyCount;
