@@ -1,5 +1,5 @@
-# Builds the Windows .zip with CPack and checks that it holds kartconv.exe
-# and the README, and nothing else.
+# Builds the Windows .zip with CPack and checks that it holds kartconv.exe,
+# the README and the licence, and nothing else.
 #
 # BUILD_DIR: the configured Windows build; WORK_DIR: scratch space.
 file(REMOVE_RECURSE ${WORK_DIR})
@@ -17,6 +17,6 @@ string(REGEX REPLACE "[^\n]*/" "" names "${entries}")
 string(REGEX REPLACE "\n+" ";" names "${names}")
 list(REMOVE_ITEM names "")
 list(SORT names)
-if(NOT names STREQUAL "README.md;kartconv.exe")
-  message(SEND_ERROR "the .zip holds:\n${entries}\nexpected kartconv.exe and README.md")
+if(NOT names STREQUAL "LICENSE;README.md;kartconv.exe")
+  message(SEND_ERROR "the .zip holds:\n${entries}\nexpected kartconv.exe, README.md and LICENSE")
 endif()
