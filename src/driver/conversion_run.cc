@@ -94,6 +94,9 @@ int runKartconv(const std::vector<std::string>& words) {
   closeInput(InputFile);
   closeOutput(OutputFile);
   printSummary();
+  // Only now, with the summary shown, does the new BibTeX file replace the
+  // earlier one: a run that fails anywhere before leaves that file as it was.
+  commitOutput(OutputFile);
   return 0;
 }
 

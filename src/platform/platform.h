@@ -1,6 +1,6 @@
 // The small layer that hides what differs between POSIX and Windows:
-// command-line words, file handles, file identity, error numbers and the
-// end of the process. Everything above it works on byte strings and calls
+// command-line words, file handles, file identity, replacing a file, error
+// numbers and the end of the process. Everything above it works on byte strings and calls
 // only these functions.
 #pragma once
 
@@ -41,6 +41,29 @@ int createForWriting(const std::string& name, File& file);  // empties an existi
 int readSome(File file, char* buffer, std::size_t capacity, std::size_t& got);
 int writeAll(File file, const char* data, std::size_t size);
 int closeFile(File file);
+
+// The BibTeX file while it is written. A file of its own on disk, or a name
+// not taken yet, is written into a new temporary file in the same folder,
+// which takes the file's place only when the run has succeeded, so that a
+// failed run leaves the earlier file as it was.
+struct Replacement {
+  std::string temporaryName;  // empty: the file itself is written, as before
+  std::string targetName;     // the file the temporary file replaces
+};
+
+// Creates the file that the BibTeX file `name` is written into. It is a
+// temporary file beside the file `name` names (through a symbolic link on
+// POSIX), with that file's permission bits, owner and group, or 0666 less the
+// umask for a new file. Where `name` is not a regular file (a device, a
+// pipe), has other names (hard links) or is a link on Windows, or where the
+// folder takes no new file, `name` itself is created as by createForWriting,
+// with the same errors, and `replacement.temporaryName` stays empty.
+int createReplacement(const std::string& name, File& file, Replacement& replacement);
+// Puts the closed temporary file in the place of the file it replaces.
+int commitReplacement(const Replacement& replacement);
+// Removes a file; used for a temporary file of a failing run, so errors are
+// ignored.
+void removeFile(const std::string& name);
 
 // A file name as the console can show it in a failure line: the bytes
 // unchanged on POSIX, the console's code page on Windows.
