@@ -1,6 +1,6 @@
 // The small layer that hides what differs between POSIX and Windows:
-// command-line words, file handles, file identity, replacing a file, error
-// numbers and the end of the process. Everything above it works on byte strings and calls
+// command-line words, file handles, file identity, replacing a file, the
+// console's character set, error numbers and the end of the process. Everything above it works on byte strings and calls
 // only these functions.
 #pragma once
 
@@ -68,6 +68,12 @@ void removeFile(const std::string& name);
 // A file name as the console can show it in a failure line: the bytes
 // unchanged on POSIX, the console's code page on Windows.
 std::string consoleName(std::string_view name);
+
+// True when standard output is a terminal that shows UTF-8 (on POSIX, the
+// character set of the user's locale is UTF-8); the console's code page 437
+// letters are then written in UTF-8. Always false on Windows, whose console
+// shows code page 437.
+bool consoleShowsUtf8();
 
 File standardOutput();
 File standardError();

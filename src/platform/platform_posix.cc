@@ -2,9 +2,12 @@
 #include "platform/platform.h"
 
 #include <cerrno>
+#include <clocale>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
+#include <langinfo.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -163,6 +166,15 @@ int closeFile(File file) {
 }
 
 std::string consoleName(std::string_view name) { return std::string(name); }
+
+bool consoleShowsUtf8() {
+  if (!::isatty(STDOUT_FILENO)) return false;
+  // The locale is asked here only; everything else runs in the "C" locale.
+  if (std::setlocale(LC_CTYPE, "") == nullptr) return false;
+  bool utf8 = std::strcmp(::nl_langinfo(CODESET), "UTF-8") == 0;
+  std::setlocale(LC_CTYPE, "C");
+  return utf8;
+}
 
 File standardOutput() { return STDOUT_FILENO; }
 File standardError() { return STDERR_FILENO; }

@@ -201,6 +201,8 @@ int closeFile(File file) {
   return CloseHandle(file) ? 0 : lastError();
 }
 
+bool consoleShowsUtf8() { return false; }
+
 File standardOutput() { return GetStdHandle(STD_OUTPUT_HANDLE); }
 File standardError() { return GetStdHandle(STD_ERROR_HANDLE); }
 
