@@ -1,7 +1,7 @@
 // The small layer that hides what differs between POSIX and Windows:
 // command-line words, file handles, file identity, replacing a file, the
-// console's character set, error numbers and the end of the process. Everything above it works on byte strings and calls
-// only these functions.
+// console's character set, error numbers and the end of the process.
+// Everything above it works on byte strings and calls only these functions.
 #pragma once
 
 #include <cstddef>
