@@ -4,8 +4,16 @@
 #include "driver/console.h"
 
 #include "driver/driver.h"
+#include "platform/platform.h"
 
 TextOutput Console;
+
+void openConsole() {
+  attachOutput(Console, platform::standardOutput(), "console", 128 * 1024);
+  SavedOnRuntimeError = &Console;
+}
+
+void openConsoleInMemory(std::string& sink) { attachOutputToMemory(Console, sink); }
 
 void printText(std::string_view text) {
   write(Console, text);

@@ -109,10 +109,7 @@ void printSummary() {
 }
 
 int runKartconv(const std::vector<std::string>& words) {
-  // Room for the dots of 50 ms at well over a million entries a second, so
-  // that they are flushed by time and not by a full buffer.
-  attachOutput(Console, platform::standardOutput(), "console", 128 * 1024);
-  SavedOnRuntimeError = &Console;
+  openConsole();
   printLine(kBanner);
   initState();
   checkArguments(words);
@@ -122,6 +119,9 @@ int runKartconv(const std::vector<std::string>& words) {
   closeInput(InputFile);
   closeOutput(OutputFile);
   printSummary();
+  // Only now, with the summary shown, does the new BibTeX file replace the
+  // earlier one: a run that fails anywhere before leaves that file as it was.
+  commitOutput(OutputFile);
   return 0;
 }
 
@@ -131,7 +131,7 @@ MemoryRun convertInMemory(std::string_view exportBytes, bool nr2note) {
   Nr2NoteFlag = nr2note;
   openInputFromMemory(InputFile, exportBytes);
   attachOutputToMemory(OutputFile, run.bibtex);
-  attachOutputToMemory(Console, run.console);
+  openConsoleInMemory(run.console);
   convertRecords();
   printSummary();
   return run;

@@ -38,11 +38,22 @@ bool fill(TextInput& in) {
   return true;
 }
 
+// The output written under a temporary name until it is committed, and
+// whether its file is still open (it must be closed before Windows lets it
+// be removed).
+TextOutput* Uncommitted = nullptr;
+bool UncommittedOpen = false;
+
 }  // namespace
 
 TextOutput* SavedOnRuntimeError = nullptr;
 
 void endWithRuntimeError(int error, std::string_view operation, std::string_view name) {
+  if (Uncommitted != nullptr) {
+    if (UncommittedOpen) platform::closeFile(Uncommitted->file);
+    platform::removeFile(Uncommitted->replacement.temporaryName);
+    Uncommitted = nullptr;
+  }
   std::string text = "Runtime error ";
   appendNumber(text, error);
   text += " at ";
@@ -164,9 +175,21 @@ void closeInput(TextInput& in) {
 
 void createOutput(TextOutput& out, const std::string& name) {
   platform::File file{};
-  int error = platform::createForWriting(name, file);
+  platform::Replacement replacement;
+  int error = platform::createReplacement(name, file, replacement);
   if (error != 0) endWithRuntimeError(error, "create", name);
   attachOutput(out, file, name, kBufferSize);
+  if (replacement.temporaryName.empty()) return;
+  out.replacement = std::move(replacement);
+  Uncommitted = &out;
+  UncommittedOpen = true;
+}
+
+void commitOutput(TextOutput& out) {
+  if (out.replacement.temporaryName.empty()) return;
+  int error = platform::commitReplacement(out.replacement);
+  if (error != 0) endWithRuntimeError(error, "rename", out.name);
+  Uncommitted = nullptr;
 }
 
 void attachOutput(TextOutput& out, platform::File file, std::string name,
@@ -214,5 +237,6 @@ void closeOutput(TextOutput& out) {
   if (out.sink != nullptr) return;
   flush(out);
   int error = platform::closeFile(out.file);
+  if (&out == Uncommitted) UncommittedOpen = false;
   if (error != 0) endWithRuntimeError(error, "close", out.name);
 }

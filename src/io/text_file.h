@@ -36,6 +36,9 @@ struct TextOutput {
   std::size_t used = 0;
   std::size_t capacity = 0;
   std::string* sink = nullptr;  // when set, bytes go here instead of to `file`
+  // Where `file` is a temporary file that is to replace `name` (see
+  // createOutput); `name` stays what the user gave, for the failure line.
+  platform::Replacement replacement;
 };
 
 // An output (the console) whose buffered bytes are written out, errors
@@ -45,6 +48,7 @@ extern TextOutput* SavedOnRuntimeError;
 
 // Prints "Runtime error <n> ..." on the standard error stream and ends the
 // process with exit code `error`. `operation` and `name` tell the place.
+// A BibTeX file written under a temporary name is removed first.
 [[noreturn]] void endWithRuntimeError(int error, std::string_view operation,
                                       std::string_view name);
 
@@ -67,7 +71,13 @@ bool canRewind(TextInput& in);
 // Starts reading the input again from its first byte.
 void rewindInput(TextInput& in);
 
+// Creates the file `name` for writing. Where it can, the bytes go to a new
+// temporary file beside it, which takes its place only at commitOutput; a
+// runtime error before that removes it, so the earlier file stays as it was.
 void createOutput(TextOutput& out, const std::string& name);
+// Puts a file written under a temporary name in its place; call it when the
+// whole run has succeeded, after closeOutput.
+void commitOutput(TextOutput& out);
 void attachOutput(TextOutput& out, platform::File file, std::string name,
                   std::size_t capacity);
 void attachOutputToMemory(TextOutput& out, std::string& sink);

@@ -1,7 +1,7 @@
 // The small layer that hides what differs between POSIX and Windows:
-// command-line words, file handles, file identity, error numbers and the
-// end of the process. Everything above it works on byte strings and calls
-// only these functions.
+// command-line words, file handles, file identity, replacing a file, the
+// console's character set, error numbers and the end of the process.
+// Everything above it works on byte strings and calls only these functions.
 #pragma once
 
 #include <cstddef>
@@ -47,10 +47,38 @@ int closeFile(File file);
 bool canReadAgain(File file);
 // Moves the reading position of such a file back to its start.
 int rewindFile(File file);
+// The BibTeX file while it is written. A file of its own on disk, or a name
+// not taken yet, is written into a new temporary file in the same folder,
+// which takes the file's place only when the run has succeeded, so that a
+// failed run leaves the earlier file as it was.
+struct Replacement {
+  std::string temporaryName;  // empty: the file itself is written, as before
+  std::string targetName;     // the file the temporary file replaces
+};
+
+// Creates the file that the BibTeX file `name` is written into. It is a
+// temporary file beside the file `name` names (through a symbolic link on
+// POSIX), with that file's permission bits, owner and group, or 0666 less the
+// umask for a new file. Where `name` is not a regular file (a device, a
+// pipe), has other names (hard links) or is a link on Windows, or where the
+// folder takes no new file, `name` itself is created as by createForWriting,
+// with the same errors, and `replacement.temporaryName` stays empty.
+int createReplacement(const std::string& name, File& file, Replacement& replacement);
+// Puts the closed temporary file in the place of the file it replaces.
+int commitReplacement(const Replacement& replacement);
+// Removes a file; used for a temporary file of a failing run, so errors are
+// ignored.
+void removeFile(const std::string& name);
 
 // A file name as the console can show it in a failure line: the bytes
 // unchanged on POSIX, the console's code page on Windows.
 std::string consoleName(std::string_view name);
+
+// True when standard output is a terminal that shows UTF-8 (on POSIX, the
+// character set of the user's locale is UTF-8); the console's code page 437
+// letters are then written in UTF-8. Always false on Windows, whose console
+// shows code page 437.
+bool consoleShowsUtf8();
 
 File standardOutput();
 File standardError();

@@ -57,6 +57,35 @@ bool identityOf(const std::string& name, BY_HANDLE_FILE_INFORMATION& info) {
   return ok;
 }
 
+// True when the temporary file could replace `target`: a file on disk with
+// no other name, that the user may write and that is neither hidden nor a
+// system file nor a link (these are written in place, as before), or a name
+// not taken yet.
+bool isReplaceable(const std::wstring& target) {
+  HANDLE probe = CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (probe == INVALID_HANDLE_VALUE) {
+    // Nothing of that name, not even a link that leads nowhere.
+    return GetLastError() == ERROR_FILE_NOT_FOUND &&
+           GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES;
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  bool ok = GetFileType(probe) == FILE_TYPE_DISK && GetFileInformationByHandle(probe, &info) &&
+            info.nNumberOfLinks == 1;
+  CloseHandle(probe);
+  DWORD own = GetFileAttributesW(target.c_str());
+  constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                          FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY;
+  return ok && own != INVALID_FILE_ATTRIBUTES && (own & kKept) == 0;
+}
+
+// The folder part of a file name ("C:\Daten\" of "C:\Daten\a.bib"),
+// "." for a name without one.
+std::wstring folderOf(const std::wstring& name) {
+  std::size_t end = name.find_last_of(L"\\/:");
+  return end == std::wstring::npos ? std::wstring(L".") : name.substr(0, end + 1);
+}
+
 }  // namespace
 
 void prepareProcess() {
@@ -110,6 +139,35 @@ int createForWriting(const std::string& name, File& file) {
   return file == INVALID_HANDLE_VALUE ? lastError() : 0;
 }
 
+int createReplacement(const std::string& name, File& file, Replacement& replacement) {
+  replacement = Replacement{};
+  std::wstring target = fromUtf8(name);
+  if (!isReplaceable(target)) return createForWriting(name, file);
+  // GetTempFileNameW creates a new empty file of a unique name ("kcv1A2.tmp").
+  wchar_t temporary[MAX_PATH];
+  if (GetTempFileNameW(folderOf(target).c_str(), L"kcv", 0, temporary) == 0) {
+    return createForWriting(name, file);
+  }
+  file = CreateFileW(temporary, GENERIC_WRITE, FILE_SHARE_READ, nullptr, TRUNCATE_EXISTING,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    DeleteFileW(temporary);
+    return createForWriting(name, file);
+  }
+  replacement.temporaryName = toCodePage(temporary, CP_UTF8);
+  replacement.targetName = name;
+  return 0;
+}
+
+int commitReplacement(const Replacement& replacement) {
+  std::wstring from = fromUtf8(replacement.temporaryName);
+  std::wstring to = fromUtf8(replacement.targetName);
+  SetLastError(0);
+  return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : lastError();
+}
+
+void removeFile(const std::string& name) { DeleteFileW(fromUtf8(name).c_str()); }
+
 int readSome(File file, char* buffer, std::size_t capacity, std::size_t& got) {
   DWORD size = capacity > ULONG_MAX ? ULONG_MAX : static_cast<DWORD>(capacity);
   DWORD n = 0;
@@ -150,6 +208,8 @@ int rewindFile(File file) {
   SetLastError(0);
   return SetFilePointerEx(file, start, nullptr, FILE_BEGIN) ? 0 : lastError(ERROR_SEEK);
 }
+
+bool consoleShowsUtf8() { return false; }
 
 File standardOutput() { return GetStdHandle(STD_OUTPUT_HANDLE); }
 File standardError() { return GetStdHandle(STD_ERROR_HANDLE); }

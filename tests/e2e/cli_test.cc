@@ -2,7 +2,9 @@
 // outside: console bytes, exit code, and what happens to the files.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "expected_console.h"
@@ -112,11 +114,55 @@ TEST_F(CliTest, Nr2NoteWithoutRunningNumberSaysSo) {
   EXPECT_EQ(r.out, consoleOfRun(1, "Lfde. Nr. in .TXT-Datei nicht vorhanden!\r\n"));
 }
 
+// The new BibTeX file takes the place of the earlier one without changing
+// what the user made of it: its permission bits, a symbolic link to it,
+// another name of it (a hard link: written in place), a device. A folder
+// that takes no new file gets the file written in place. A new file gets
+// 0666 less the umask. No temporary file is left.
 TEST_F(CliTest, ExistingBibtexFileIsReplaced) {
-  writeFile(path("out.bib"), std::string(100000, 'x'));
-  ProgramResult r = runProgram({exportPath_, path("out.bib")});
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(readFile(path("out.bib")).find('x'), std::string::npos);
+  const std::string earlier(100000, 'x');
+  writeFile(path("old.bib"), earlier);
+  fs::permissions(path("old.bib"), fs::perms(0604));
+  fs::create_directory(dir_ / "real");
+  writeFile(path("real/target.bib"), earlier);
+  fs::create_symlink("real/target.bib", dir_ / "link.bib");
+  writeFile(path("hard.bib"), earlier);
+  fs::create_hard_link(dir_ / "hard.bib", dir_ / "hard2.bib");
+  fs::create_directory(dir_ / "locked");
+  writeFile(path("locked/out.bib"), earlier);
+  fs::permissions(path("locked/out.bib"), fs::perms(0666));
+  fs::permissions(dir_ / "locked", fs::perms(0555));
+  struct Case {
+    std::string bibtex;  // named on the command line
+    std::string holder;  // the file that must hold the entries
+    int mode;            // its permission bits
+    bool asNobody;       // run where the folder's permissions bind
+  };
+  const std::vector<Case> cases = {
+      {path("new.bib"), path("new.bib"), 0640, false},
+      {path("old.bib"), path("old.bib"), 0604, false},
+      {path("link.bib"), path("real/target.bib"), 0644, false},
+      {path("hard.bib"), path("hard2.bib"), 0644, false},
+      {path("locked/out.bib"), path("locked/out.bib"), 0666, true},
+      {"/dev/null", "", 0, false},
+  };
+  mode_t umaskBefore = umask(027);
+  for (const Case& c : cases) {
+    ProgramResult r = runProgram({exportPath_, c.bibtex}, ConsoleTarget::Capture, "", c.asNobody);
+    EXPECT_EQ(r.exitCode, 0) << c.bibtex << ": " << r.err;
+    if (c.holder.empty()) continue;
+    EXPECT_TRUE(readFile(c.holder) == readFile(path("new.bib"))) << c.bibtex << ": not replaced";
+    EXPECT_EQ(static_cast<int>(fs::status(c.holder).permissions()), c.mode) << c.bibtex;
+  }
+  umask(umaskBefore);
+  fs::permissions(dir_ / "locked", fs::perms(0755));
+  EXPECT_EQ(readFile(path("new.bib")).find("@ARTICLE{Meier90,"), 0u);
+  EXPECT_TRUE(fs::is_symlink(dir_ / "link.bib"));
+  EXPECT_TRUE(fs::equivalent(dir_ / "hard.bib", dir_ / "hard2.bib"));
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+  for (const auto& entry : fs::recursive_directory_iterator(dir_)) {
+    EXPECT_NE(entry.path().filename().string()[0], '.') << "left behind: " << entry.path();
+  }
 }
 
 // Every failed operation after the argument checks ends the run with the
@@ -160,6 +206,45 @@ TEST_F(CliTest, FailingConsoleEndsTheRun) {
     EXPECT_EQ(r.err.rfind("Runtime error " + std::to_string(c.error) + " ", 0), 0u) << r.err;
     expectExportUnchanged();
   }
+}
+
+// What a terminal shows of a run: kartconv started with `environment` from a
+// shell in a detached tmux session, and the text of its window.
+std::string shownInTerminal(const std::string& environment, const std::string& arguments) {
+  const std::string tmux =
+      "env -u TMUX tmux -f /dev/null -L kartconv_test_" + std::to_string(getpid()) + " ";
+  const std::string command = "env -i " + environment + " " + KARTCONV_PROGRAM + " " +
+                              arguments + "; tmux wait-for -S done";
+  const fs::path shown = fs::temp_directory_path() /
+                         ("kartconv_terminal_" + std::to_string(getpid()) + ".txt");
+  bool ran = std::system((tmux + "new-session -d -x 200 -y 50 sh").c_str()) == 0 &&
+             std::system((tmux + "send-keys -l '" + command + "'").c_str()) == 0 &&
+             std::system((tmux + "send-keys Enter").c_str()) == 0 &&
+             std::system(("timeout 30 " + tmux + "wait-for done").c_str()) == 0 &&
+             std::system((tmux + "capture-pane -p -J > " + shown.string()).c_str()) == 0;
+  std::system((tmux + "kill-server").c_str());
+  std::string text = readFile(shown.string());
+  fs::remove(shown);
+  return ran ? text : "(tmux failed)";
+}
+
+// A terminal whose locale's character set is UTF-8 shows the console's
+// letters as letters; any other terminal, a pipe and a file (every other
+// test here runs in a UTF-8 locale too) get the code page 437 bytes.
+TEST_F(CliTest, TerminalInUtf8ShowsTheLetters) {
+  if (std::system("tmux -V > /dev/null 2>&1") != 0) GTEST_SKIP() << "tmux is not installed";
+  const std::string arguments = exportPath_ + " " + path("out.bib") + " Nr2Note";
+  std::string shown = shownInTerminal("LANG=C.UTF-8", arguments);
+  EXPECT_NE(shown.find("\n2 Eintr\xc3\xa4ge geschrieben\n"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("\n1 Schl\xc3\xbcssel neu vergeben (leer oder doppelt)\n"), std::string::npos)
+      << shown;  // the export's two records share their key
+  EXPECT_NE(shown.find("\nLfde. Nr. als Note hinzugef\xc3\xbcgt\n"), std::string::npos) << shown;
+  // tmux leaves out the bytes that are not UTF-8.
+  shown = shownInTerminal("LANG=C", arguments);
+  EXPECT_NE(shown.find("\n2 Eintrge geschrieben\n"), std::string::npos) << shown;
+
+  ProgramResult r = runProgram({exportPath_, path("out.bib"), "Nr2Note"}, ConsoleTarget::Pipe);
+  EXPECT_EQ(r.out, consoleOfRun(2, "Lfde. Nr. als Note hinzugef\x81gt\r\n", 1));
 }
 
 // Progress dots wait to be flushed together; when the BibTeX file fails

@@ -1,6 +1,7 @@
 // Failures in the middle of a run, seen from outside. A disk that fills up
 // must end the run with one "Runtime error 28" line and exit code 28, never
-// report success, and leave the export as it was. The small disk is a
+// report success, and leave the export and the earlier BibTeX file as they
+// were, with no temporary file beside it. The small disk is a
 // size-limited tmpfs, which needs the right to mount (root); without it these
 // tests are skipped. A console whose reader goes away and an export that
 // cannot be read end it the same way, with their own error numbers.
@@ -9,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <sys/mount.h>
 #include <unistd.h>
 
@@ -21,6 +23,7 @@ namespace {
 constexpr int kDiskFull = 28;  // ENOSPC
 // About 80 bytes in the BibTeX file.
 const std::string kRecord = "TYP: Art\r\nKUR: Meier90\r\nAUT: Meier, Hans\r\nTIT: Titel\r\n\r\n";
+const std::string kEarlierBibtex = "@ARTICLE{Earlier,\r\n    title = \"Vorher\"\r\n}\r\n\r\n";
 
 class MidRunFailureTest : public testing::Test {
  protected:
@@ -51,6 +54,19 @@ class MidRunFailureTest : public testing::Test {
     return true;
   }
 
+  // The BibTeX file of an earlier run, which a failed run must not touch.
+  void writeEarlierBibtex(const std::string& bib) { writeFile(bib, kEarlierBibtex); }
+  void expectEarlierBibtexKept(const std::string& bib) {
+    EXPECT_EQ(readFile(bib), kEarlierBibtex) << "the earlier BibTeX file was changed";
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(fs::path(bib).parent_path())) {
+      names.insert(entry.path().filename().string());
+    }
+    std::set<std::string> expected = {"out.bib"};
+    if (fs::path(bib).parent_path() == dir_) expected = {"export.txt", "out.bib", "small"};
+    EXPECT_EQ(names, expected) << "a temporary file was left";
+  }
+
   void expectDiskFullAt(const ProgramResult& r, const std::string& place) {
     EXPECT_EQ(r.signal, 0);
     EXPECT_EQ(r.exitCode, kDiskFull);
@@ -75,9 +91,11 @@ TEST_F(MidRunFailureTest, BibtexFileOnAFullDisk) {
   for (int records : {20000, 1000}) {
     SCOPED_TRACE(records);
     writeExport(records);
+    writeEarlierBibtex(bib);
     ProgramResult r = runProgram({exportPath_, bib});
     expectDiskFullAt(r, bib);
     EXPECT_NE(r.out.find("Schreibe Eintraege ."), std::string::npos) << "failed before writing";
+    expectEarlierBibtexKept(bib);
   }
 }
 
@@ -87,9 +105,11 @@ TEST_F(MidRunFailureTest, ConsoleOnADiskThatFillsUp) {
   if (!mountSmallDisk("8k", why)) GTEST_SKIP() << "cannot mount a small tmpfs here: " << why;
   std::string bib = (dir_ / "out.bib").string();
   std::string consoleFile = (dir_ / "small" / "console.txt").string();
+  writeEarlierBibtex(bib);
   ProgramResult r = runProgram({exportPath_, bib}, ConsoleTarget::File, consoleFile);
   expectDiskFullAt(r, "console");
   EXPECT_EQ(r.out.size(), 8192u) << "the console should have filled the disk";
+  expectEarlierBibtexKept(bib);
 }
 
 // The console's reader goes away after the first progress dot. 400,000
@@ -99,13 +119,15 @@ TEST_F(MidRunFailureTest, ConsoleReaderGoesAwayMidRun) {
   export_ = std::string(400000 * 10, ' ');
   for (std::size_t i = 0; i < export_.size(); i += 10) export_.replace(i, 10, "TYP: Art\n\n");
   writeFile(exportPath_, export_);
-  ProgramResult r =
-      runProgram({exportPath_, (dir_ / "out.bib").string()}, ConsoleTarget::PipeClosedMidRun);
+  std::string bib = (dir_ / "out.bib").string();
+  writeEarlierBibtex(bib);
+  ProgramResult r = runProgram({exportPath_, bib}, ConsoleTarget::PipeClosedMidRun);
   EXPECT_EQ(r.signal, 0) << "killed by a signal instead of reporting the failure";
   EXPECT_EQ(r.exitCode, 32);
   EXPECT_EQ(r.err, "Runtime error 32 at write 'console'\r\n");
   EXPECT_NE(r.out.find("Schreibe Eintraege ."), std::string::npos);
   EXPECT_TRUE(readFile(exportPath_) == export_) << "the export was changed";
+  expectEarlierBibtexKept(bib);
 }
 
 // An export that opens but cannot be read: reading /proc/self/mem at its

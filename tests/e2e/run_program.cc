@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <sys/stat.h>
@@ -22,7 +23,7 @@ std::string tempPath(const char* stem) {
 }  // namespace
 
 ProgramResult runProgram(const std::vector<std::string>& args, ConsoleTarget console,
-                         const std::string& consolePath) {
+                         const std::string& consolePath, bool asNobody) {
   std::string outPath = tempPath("out");
   std::string errPath = tempPath("err");
   int pipeFds[2] = {-1, -1};
@@ -33,7 +34,8 @@ ProgramResult runProgram(const std::vector<std::string>& args, ConsoleTarget con
     // pipe still had a reader.
     close(pipeFds[0]);
   }
-  if (console == ConsoleTarget::PipeClosedMidRun && pipe(pipeFds) != 0) std::abort();
+  bool readsPipe = console == ConsoleTarget::Pipe || console == ConsoleTarget::PipeClosedMidRun;
+  if (readsPipe && pipe(pipeFds) != 0) std::abort();
 
   pid_t pid = fork();
   if (pid == 0) {
@@ -51,6 +53,7 @@ ProgramResult runProgram(const std::vector<std::string>& args, ConsoleTarget con
       case ConsoleTarget::File:
         out = open(consolePath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         break;
+      case ConsoleTarget::Pipe:
       case ConsoleTarget::PipeClosedMidRun:
         close(pipeFds[0]);
         out = pipeFds[1];
@@ -61,6 +64,11 @@ ProgramResult runProgram(const std::vector<std::string>& args, ConsoleTarget con
     dup2(err, STDERR_FILENO);
     // The test runner may ignore SIGPIPE; the program must manage on its own.
     signal(SIGPIPE, SIG_DFL);
+    setenv("LC_ALL", "C.UTF-8", 1);
+    if (asNobody && geteuid() == 0 &&
+        (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) {
+      _exit(126);
+    }
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(KARTCONV_PROGRAM));
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -70,11 +78,12 @@ ProgramResult runProgram(const std::vector<std::string>& args, ConsoleTarget con
   }
   if (console == ConsoleTarget::ClosedPipe) close(pipeFds[1]);
   ProgramResult result;
-  if (console == ConsoleTarget::PipeClosedMidRun) {
+  if (readsPipe) {
     close(pipeFds[1]);
     char buffer[512];
     ssize_t n = 0;
-    while (result.out.find("Schreibe Eintraege .") == std::string::npos &&
+    while ((console == ConsoleTarget::Pipe ||
+            result.out.find("Schreibe Eintraege .") == std::string::npos) &&
            (n = read(pipeFds[0], buffer, sizeof buffer)) > 0) {
       result.out.append(buffer, static_cast<std::size_t>(n));
     }

@@ -13,15 +13,19 @@ struct ProgramResult {
   std::string err;        // standard error bytes
 };
 
+// Capture: the console goes to a file. Pipe: a reader takes all of it.
 // PipeClosedMidRun: a reader that reads the console up to the first progress
 // dot and then goes away, as `kartconv ... | head -c 100` does.
-enum class ConsoleTarget { Capture, ClosedPipe, DevFull, File, PipeClosedMidRun };
+enum class ConsoleTarget { Capture, ClosedPipe, DevFull, File, Pipe, PipeClosedMidRun };
 
-// With ConsoleTarget::File the console goes to `consolePath` (which may lie
-// on a small file system that fills up) and `out` holds what reached it.
+// The program runs in a UTF-8 locale (C.UTF-8), in which only a terminal
+// gets its console in UTF-8. With ConsoleTarget::File the console goes to
+// `consolePath` (which may lie on a small file system that fills up) and
+// `out` holds what reached it. `asNobody` runs it as user nobody when the
+// tests run as root, so that file permissions bind it as they bind a user.
 ProgramResult runProgram(const std::vector<std::string>& args,
                          ConsoleTarget console = ConsoleTarget::Capture,
-                         const std::string& consolePath = "");
+                         const std::string& consolePath = "", bool asNobody = false);
 
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);

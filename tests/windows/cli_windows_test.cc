@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 
 #include "../e2e/expected_console.h"
 #include "run_windows_program.h"
@@ -157,6 +158,18 @@ TEST_F(WindowsCli, FailuresEndWithTheWindowsErrorCode) {
   }
   CloseHandle(locked);
   EXPECT_EQ(readFile(dir_ / "locked.bib"), "old");
+}
+
+// The new file is written beside the earlier one and moved over it at the
+// end; nothing else is left in the folder.
+TEST_F(WindowsCli, ExistingBibtexFileIsReplaced) {
+  writeFile(dir_ / "out.bib", std::string(10000, 'x'));
+  WindowsRun r = run(L"export.txt out.bib");
+  EXPECT_EQ(r.exitCode, 0u) << r.err;
+  EXPECT_TRUE(readFile(dir_ / "out.bib") == plainBibtex());
+  std::set<std::wstring> names;
+  for (const auto& entry : fs::directory_iterator(dir_)) names.insert(entry.path().filename());
+  EXPECT_EQ(names, (std::set<std::wstring>{L"export.txt", L"out.bib", L"plain.bib", L"sub"}));
 }
 
 bool runsUnderWine() {
