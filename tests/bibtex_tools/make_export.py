@@ -2,7 +2,7 @@
 """Writes a KART export of German literature records for the end-to-end
 checks with the BibTeX tools. The same seed and count give the same bytes.
 
-    make_export.py SEED COUNT OUTPUT
+    make_export.py SEED COUNT OUTPUT [dirty]
 
 The first record holds all fifteen tags; records of every type key follow
 (and types that match no key), each record in code page 437 or ISO 8859-1,
@@ -13,8 +13,15 @@ first, one or more empty lines between records, mostly CR LF line ends (some
 records LF alone) and the end-of-file mark 26 at the end. Two records near
 the start carry every accented letter of each code page.
 
-Values hold no double quote and no brace: the export's user keeps those out
-(or balanced), and the converter writes values as they are.
+Values hold no double quote, brace or character that LaTeX treats as special.
+The dirty export holds them all: every record carries values that BibTeX or
+LaTeX would misread if written as they stand (quotes, lone braces, & % # $ _ ^,
+umlauts typed as TeX, bytes without a letter in the character table, control
+codes, tabs, "#" values that name no macro), records of every type get them
+in turn (a value that would begin a word of a person's name with a sign or a
+lone brace goes to a line other than author and editor), and keys repeat, differ only in letter case or in what cleaning drops,
+are empty with and without a running number, or look like a suffixed key. Its
+first record holds ";" and an umlaut in the separators of some lines.
 """
 
 import random
@@ -93,11 +100,63 @@ OPTIONAL = {
 MISC_OPTIONAL = {"QUE", "JAH", "ORT", "KEY", "NOZ"}
 NUMBER_LINES = {"JAH"}  # a "#" value there names a year, not a month
 
+# Bytes that have no letter in the character table (as Latin-1 characters;
+# 155 to 159 stand for code page 437's signs).
+NO_ROW = [155, 156, 157, 158, 159] + list(range(166, 192)) + [208, 215, 222, 240, 247, 254]
+# Values of the dirty export that need care to reach BibTeX and LaTeX intact.
+# None holds a comma (they go into author lists too) or a backslash that does
+# not start a TeX command.
+DIRTY = [
+    "Vandenhoeck & Ruprecht", 'Der "Zauberberg"', '"Zitat" am Anfang und Ende "',
+    "50 % mehr", "Rabatt 100%", "Proze{\\ss", "a}b", "{{Doppelt}", "}}{ verkehrt",
+    "Menge \\{a", "Menge \\{a b\\}", "Ende \\}", 'M\\"uller', 'M\\"{u}ller',
+    'Umlaut am Ende \\"', 'M{\\"u}ller', "{\\em Titel} ok",
+    "\\& ok \\% ok \\# ok", "$x_1$ und a_b", "Preis 5 $", "$a$ und $b",
+    "$\\alpha$ und $\\beta^2$", "10^6", "x^2_i", "a^^b", "C# und F#",
+    "Tilde~Wort", "Stra\\ss{}e", "Absatz\x14 und Paragraph\x15 12",
+    "Glocke\x07Ton Esc\x1b[0m Null\x00Byte DEL\x7fZeichen",
+    "Tab\tgetrennt\tmit\x0bvtab\x0cff", "§ 12 und 25 °C", "½ Seite × 3 ÷ 2",
+    "Þóra Ðoð þ", "Zeichen" + "".join(map(chr, NO_ROW)),
+    " #jan mit Blank davor", "#jan", "#Dec", "#12", "#0815", "#nomacro here",
+    "#1990/91", "##jan", "#jän", "#12a", "#-5", "#",
+]
+# Names of persons hold letters: a word of an author or editor never begins
+# with one of these (bytes without a letter, the control codes that read as
+# pilcrow and section sign) or with a brace the value leaves unmatched. Inside
+# a word, and in every other line, they go as they come.
+SIGNS = set(map(chr, NO_ROW)) | {"\x14", "\x15"}
+NAME_LINES = {"AUT", "HER"}
+# Two values holding these join into one that even a careful user would not
+# type: which "$" strays, or which brace a "\\{" pairs with.
+TEX = set("${}\\")
+# Values of the web address line: \url reads them verbatim, so only quotes,
+# braces, bytes and control codes change, and "#" names no macro there.
+WEB = ["http://x.org/a_b%20#c", "https://example.de/suche?q=a&b=c_d~e$f^g",
+       "http://x.org/{a", "http://x.org/a}", 'http://x.org/"zitat"',
+       'http://x.org/M\\"uller', "http://x.org/a\x07b\tc", "#/anker",
+       "http://x.org/100%", "http://x.org/§°"]
+# Running numbers: they end the note and make the key of a record without one.
+NUMBERS = ["#12", "#jan", "#x y", "12 a", "7 & 8", "", "0815"]
+# Groups of citation keys that one BibTeX key would hold: repeated, in other
+# letter case, different only in what cleaning drops, one like a suffixed
+# key, and empty ones, with and without a running number, as (KUR, LNR).
+KEY_GROUPS = [
+    [("Doppelt90", "1"), ("Doppelt90", "2"), ("Doppelt90-2", "3"), ("Doppelt90", "4")],
+    [("Fall90", "5"), ("fall90", "6"), ("FALL90", "")],
+    [("Müller 90", "7"), ("Muller90", "8"), ('M{\\"u}ller 90', "9"), ("Mül ler90", "")],
+    [("", "77"), ("", "77"), ("kart77", ""), ("KART77-2", "11")],
+    [("", ""), ("", ""), ("{ } #%", ""), ("", "#12"), ("KART12", "")],
+    [("Vandenhoeck & Ruprecht 1990", "13"), ("Vandenhoeck&Ruprecht1990", "14")],
+]
+
 
 class Generator:
-    def __init__(self, seed):
+    def __init__(self, seed, dirty=False):
         self.rng = random.Random(seed)
         self.serial = 0
+        self.dirty = dirty
+        self.next_dirty = {}  # per type key, the next value of DIRTY to use
+        self.next_web = 0  # the next value of WEB to use
 
     def choice(self, items):
         return self.rng.choice(items)
@@ -178,7 +237,47 @@ class Generator:
         if self.rng.random() < 0.05:
             r["TIT"] = self.up_to_limit(latin1)
         self.bare_values(r, prefix)
+        if self.dirty:
+            self.soil(r, prefix)
         return r
+
+    def soil(self, r, prefix):
+        """Three values of DIRTY, the next ones for this type key, go into
+        random lines of the record: one beginning with "#" replaces the value
+        (it counts only there), any other joins it. Now and then a line is
+        filled to the limit with one character that the writing lengthens.
+        A web address record's address is the next value of WEB."""
+        tags = ["AUT", "TIT", "UNT", "ORT", "JAH", "SEI", "ISB", "BAN", "HER", "KEY", "NOZ"]
+        if prefix == "URL":
+            r["QUE"] = WEB[self.next_web % len(WEB)]
+            self.next_web += 1
+        elif prefix not in ("InB", "InP"):  # there QUE names the parent entry
+            tags.append("QUE")
+        if r["TYP"].startswith("Typ:"):
+            tags.append("TYP")
+        start = self.next_dirty.setdefault(prefix, self.rng.randrange(len(DIRTY)))
+        self.next_dirty[prefix] = start + 3
+        for n in range(start, start + 3):
+            value = DIRTY[n % len(DIRTY)]
+            tag = self.choice(tags if fits_name(value) else
+                              [t for t in tags if t not in NAME_LINES])
+            if tag == "TYP":
+                value = "Typ: " + value
+            elif value.startswith("#") and tag in NUMBER_LINES and value[1:].isalpha():
+                value = "#1875"  # a year line names no month
+            elif not value.startswith("#") and r[tag] and len(r[tag]) + len(value) < VALUE_LIMIT \
+                    and not (TEX & set(value) and TEX & set(r[tag])):
+                words = r[tag].split(" ")
+                at = self.rng.randint(0, len(words))
+                if value.endswith('\\"'):  # an umlaut with nothing to accent
+                    at = len(words)
+                value = " ".join(words[:at] + [value] + words[at:])
+            r[tag] = value
+        if self.rng.random() < 0.05:
+            filler = self.choice(["&", '"', "{", "_", "\x15", chr(191)])
+            r[self.choice(["TIT", "UNT", "NOZ"])] = filler * VALUE_LIMIT
+        if self.rng.random() < 0.2:
+            r["LNR"] = self.choice(NUMBERS)
 
     def source(self, prefix, latin1):
         if prefix == "Art":
@@ -207,20 +306,47 @@ class Generator:
             r[tag] = "#" + self.choice(MONTHS)
 
 
+def fits_name(value):
+    """No word of the value, as the converter writes it, begins with a sign
+    or with an unmatched brace (TeX's \\{ included). Words part at blanks,
+    tabs, ties and hyphens, as biber's initials do."""
+    text = "".join(c for c in value if c >= " " or c in "\t\x14\x15")
+    opened, lone = [], set()
+    for i, c in enumerate(text):
+        if c == "{":
+            opened.append(i)
+        elif c == "}":
+            if opened:
+                opened.pop()
+            else:
+                lone.add(i)
+    lone.update(opened)
+    for i, c in enumerate(text):
+        if i and text[i - 1] not in " \t~-":
+            continue
+        if c == "\\" and text[i + 1:i + 2] in ("{", "}"):
+            i, c = i + 1, text[i + 1]
+        if c in SIGNS or i in lone:
+            return False
+    return True
+
+
 def fits_cp437(text):
     return all(c < "\x80" or c in CP437 for c in text)
 
 
 def encode(text, latin1):
+    """Letters in the record's code page; the bytes without a letter as
+    they are."""
     table = LATIN1 if latin1 else CP437
-    return bytes(table[c] if c >= "\x80" else ord(c) for c in text)
+    return bytes(table[c] if c >= "\x80" and ord(c) not in NO_ROW else ord(c) for c in text)
 
 
-def lines_of(record, latin1, length, extra):
+def lines_of(record, latin1, length, extra, separators={}):
     out = []
     for tag in ORDER[:length]:
         assert len(record[tag]) <= VALUE_LIMIT, (tag, record[tag])
-        out.append(encode(tag + ": " + record[tag], latin1))
+        out.append(encode(tag + separators.get(tag, ": ") + record[tag], latin1))
     for i in range(extra):
         out.append(encode("BEM: Zusatzzeile %d, nicht ausgewertet" % (i + 1), latin1))
     return out
@@ -242,8 +368,8 @@ def alphabet_records(gen):
     return result
 
 
-def generate(seed, count):
-    gen = Generator(seed)
+def generate(seed, count, dirty=False):
+    gen = Generator(seed, dirty)
     first = gen.record("Buch", True)
     first.update({"AUT": "Müller, Jürgen; Weiß, Renate", "TIT": "Geschichte der Stadt Zürich",
                   "UNT": "Eine Einführung", "QUE": "Böhlau", "ORT": "Köln", "JAH": "1990",
@@ -267,8 +393,13 @@ def generate(seed, count):
             planned.append((gen.record(typ, latin1), latin1))
         else:
             planned.append((gen.record("Buch", latin1), latin1))
+    planned = planned[:count]
+    if dirty:
+        same_keys(gen, planned)
+        # Read as the first record's title: "TIT", a separator and "ber Sachen".
+        planned[0][0]["TIT"] = "ber Sachen"
     out = bytearray()
-    for i, (record, latin1) in enumerate(planned[:count]):
+    for i, (record, latin1) in enumerate(planned):
         length, extra = len(ORDER), 0
         if i > 0:
             shape = gen.rng.random()
@@ -277,16 +408,31 @@ def generate(seed, count):
             elif shape < 0.2:
                 extra = gen.rng.randint(1, 3)
         end = b"\r\n" if gen.rng.random() < 0.9 else b"\n"
-        for line in lines_of(record, latin1, length, extra):
+        separators = {"AUT": ";;", "TIT": ":Ü", "NOZ": "Ö "} if dirty and i == 0 else {}
+        for line in lines_of(record, latin1, length, extra, separators):
             out += line + end
         out += end * (1 if gen.rng.random() < 0.9 else gen.rng.randint(2, 3))
     return bytes(out) + b"\x1a"  # the end-of-file mark DOS programs write
 
 
+def same_keys(gen, planned):
+    """Gives the keys of KEY_GROUPS to records at random places, never to
+    the first record or to one that another cross-references; one more
+    record's key is, in other letter case, the KART key that an entry
+    without key and running number gets."""
+    parents = {r["QUE"] for r, _ in planned if r["TYP"][:3] in ("InB", "InP")}
+    free = [i for i, (r, _) in enumerate(planned) if i > 0 and r["KUR"] not in parents]
+    places = gen.rng.sample(free, sum(map(len, KEY_GROUPS)) + 1)
+    keys = [k for group in KEY_GROUPS for k in group]
+    for (kur, number), i in zip(keys, places):
+        planned[i][0].update({"KUR": kur, "LNR": number})
+    planned[places[-1]][0]["KUR"] = "Kart%d" % (places[keys.index(("", ""))] + 1)
+
+
 def main():
-    if len(sys.argv) != 4:
-        sys.exit("usage: make_export.py SEED COUNT OUTPUT")
-    data = generate(int(sys.argv[1]), int(sys.argv[2]))
+    if len(sys.argv) not in (4, 5):
+        sys.exit("usage: make_export.py SEED COUNT OUTPUT [dirty]")
+    data = generate(int(sys.argv[1]), int(sys.argv[2]), sys.argv[4:] == ["dirty"])
     with open(sys.argv[3], "wb") as f:
         f.write(data)
 

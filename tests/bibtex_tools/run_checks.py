@@ -1,14 +1,21 @@
 #!/usr/bin/env python3
-"""Converts the sample export and a generated export with kartconv and shows
-that the real BibTeX tools accept every entry:
+"""Converts the sample export, a generated export and a dirty one (values
+that BibTeX and LaTeX misread when written as they stand, keys that clash)
+with kartconv and shows that the real BibTeX tools accept every entry:
 
-1. bibtex with the plain style cites every entry with no error message, and
-   the .bbl holds one \\bibitem per record, under the key the record gives;
-2. btparse (Perl's Text::BibTeX) reads every entry without a message, with
+1. the BibTeX file is printable 7-bit text, and the console counts the keys
+   given anew ("M Schlüssel neu vergeben") exactly when some were;
+2. bibtex with the plain style cites every entry with no error message, and
+   the .bbl holds one \\bibitem per record, under the key the model gives;
+3. btparse (Perl's Text::BibTeX) reads every entry without a message, with
    the type, key and field values that the model of the export's rules
    (kart_model.py) gives for the record;
-3. pdflatex typesets the bibliography of the generated export, and every
-   accented letter of the export shows in the PDF's text as that letter.
+4. pdflatex typesets the bibliography of the generated and the dirty export;
+   every accented letter of the generated export, and what the dirty export's
+   special characters stand for, shows in the PDF's text;
+5. biber reads every file without an ERROR and puts every entry in the
+   biblatex .bbl, and pdflatex typesets that bibliography without error
+   (with the few values left out that biber cannot hand on to pdflatex).
 
     run_checks.py KARTCONV SOURCE_DIR WORK_DIR [SEED COUNT]
 """
@@ -26,7 +33,7 @@ import kart_model  # noqa: E402
 import make_export  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-TOOLS = ["bibtex", "pdflatex", "pdftotext", "perl"]
+TOOLS = ["bibtex", "biber", "pdflatex", "pdftotext", "perl"]
 
 # What plain.bst says when a record lacks data the entry type wants: these
 # describe the data, not the file. Any other "Warning--" fails the check.
@@ -52,6 +59,25 @@ def convert(kartconv, export, bib, nr2note):
     if done.returncode != 0:
         raise Failure("%s exited with %d: %s" % (" ".join(cmd), done.returncode,
                                                  done.stderr.decode(errors="replace")))
+    return done.stdout
+
+
+def check_output(console, bib, expected):
+    """The console names the keys given anew right after the count of
+    entries, and only when there are some; the BibTeX file is 7-bit text."""
+    renamed = sum(e.renamed for e in expected)
+    count = b"\r\n%d Eintr\x84ge geschrieben\r\n" % len(expected)
+    line = b"%d Schl\x81ssel neu vergeben (leer oder doppelt)\r\n" % renamed
+    if (count + line if renamed else count) not in console or \
+            (not renamed and b"Schl\x81ssel" in console):
+        raise Failure("console: want %r%s, shows %r" % (count, line if renamed else b"",
+                                                        console[-120:]))
+    with open(bib, "rb") as f:
+        stray = sorted({b for b in f.read() if not (32 <= b < 127 or b in (9, 10, 13))})
+    if stray:
+        raise Failure("%s holds bytes other than printable 7-bit, tab and line ends: %s"
+                      % (bib, stray[:20]))
+    return renamed
 
 
 def check_bibtex(work, name, expected):
@@ -115,28 +141,45 @@ def check_btparse(work, name, expected):
     return len(parsed)
 
 
-DOCUMENT = r"""\documentclass{article}
+PREAMBLE = r"""\documentclass{article}
 \usepackage[T1]{fontenc}
 \usepackage{lmodern}
 \usepackage{url}
-\pagestyle{empty}
+"""
+DOCUMENT = PREAMBLE + r"""\pagestyle{empty}
 \begin{document}
 \nocite{*}
 \bibliographystyle{plain}
 \bibliography{%s}
 \end{document}
 """
+BIBLATEX_DOCUMENT = PREAMBLE + r"""\usepackage[backend=biber]{biblatex}
+\addbibresource{%s.bib}
+\begin{document}
+\nocite{*}
+\printbibliography
+\end{document}
+"""
+
+
+def typeset(work, doc, text, tool):
+    """pdflatex, bibtex or biber, pdflatex: any error fails (bibtex's exit
+    code 1 means warnings). Returns what the bibliography tool said."""
+    with open(os.path.join(work, doc + ".tex"), "w") as tex:
+        tex.write(text)
+    latex = ["pdflatex", "-interaction=nonstopmode", "-halt-on-error", doc]
+    said = ""
+    for cmd in (latex, [tool, doc], latex):
+        done = run(cmd, work)
+        if done.returncode not in (0, 1) or (cmd[0] != "bibtex" and done.returncode):
+            raise Failure("%s failed:\n%s" % (" ".join(cmd), done.stdout.decode("utf-8", "replace")[-3000:]))
+        said = done.stdout.decode("utf-8", "replace") if cmd[0] == tool else said
+    return said
 
 
 def pdf_text(work, name):
     doc = name + "-doc"
-    with open(os.path.join(work, doc + ".tex"), "w") as tex:
-        tex.write(DOCUMENT % name)
-    latex = ["pdflatex", "-interaction=nonstopmode", "-halt-on-error", doc]
-    for cmd in (latex, ["bibtex", doc], latex):
-        done = run(cmd, work)
-        if done.returncode not in (0, 1) or (cmd[0] == "pdflatex" and done.returncode):
-            raise Failure("%s failed:\n%s" % (" ".join(cmd), done.stdout.decode("latin-1")[-3000:]))
+    typeset(work, doc, DOCUMENT % name, "bibtex")
     done = run(["pdftotext", "-enc", "UTF-8", doc + ".pdf", doc + ".txt"], work)
     if done.returncode:
         raise Failure("pdftotext failed: " + done.stderr.decode(errors="replace"))
@@ -173,27 +216,91 @@ def check_pdf(work, name, data, every_letter):
     return len(found) if every_letter else 0, len(words)
 
 
+# What values of the dirty export read as in the PDF (squeezed, any case).
+DIRTY_SHOWN = ["Vandenhoeck & Ruprecht", "50 % mehr", "Rabatt 100%", "Müller",
+               "C# und F#", "§ 12 und 25 °C", "½ Seite × 3 ÷ 2", "Þóra Ðoð þ", "Tilde Wort",
+               "Straße", "Glocke Ton Esc[0m Null Byte DEL Zeichen", "Preis 5 $",
+               "Menge {a", "Ende }", "}}{ verkehrt"]
+
+
+def check_dirty_pdf(work, name):
+    flat = squeeze(pdf_text(work, name)).casefold()
+    lost = [t for t in DIRTY_SHOWN if squeeze(t).casefold() not in flat]
+    if lost:
+        raise Failure("PDF of %s does not show %s" % (name, lost))
+    return len(DIRTY_SHOWN)
+
+
+# Written values that biber, not LaTeX, cannot hand on to pdflatex; they are
+# taken out of the file biber reads, and only there. Byte 184, the cedilla
+# alone: biber makes {\c{ }} the combining character U+0327, for which
+# pdflatex has no glyph, and with --output-safechars writes \c{{} }, which
+# T1's \c cannot take either. TeX's umlaut with nothing to accent: biber
+# shortens {\"{}} to {\"}, an accent whose argument is the closing brace.
+NOT_FOR_BIBER = {"cedilla alone": b'{\\c{ }}', "umlaut at the end": b'{\\"{}}'}
+
+
+def check_biblatex(work, name, expected):
+    """biber reads the file without an ERROR and writes every entry into the
+    .bbl, and pdflatex typesets the bibliography without error. Web
+    addresses holding % or # are left out: biblatex reads howpublished as
+    text, where \\url cannot take them; so is NOT_FOR_BIBER."""
+    doc = name + "-biblatex"
+    left_out = dict.fromkeys(["web address with % or #"] + list(NOT_FOR_BIBER), 0)
+    with open(os.path.join(work, name + ".bib"), "rb") as bib, \
+            open(os.path.join(work, doc + ".bib"), "wb") as out:
+        for line in bib:
+            if line.startswith(b"    howpublished=") and re.search(rb"[%#]", line):
+                left_out["web address with % or #"] += 1
+                continue
+            for kind, text in NOT_FOR_BIBER.items():
+                left_out[kind] += line.count(text)
+                line = line.replace(text, b"")
+            out.write(line)
+    said = typeset(work, doc, BIBLATEX_DOCUMENT % doc, "biber")
+    if "ERROR" in said:
+        raise Failure("biber on %s.bib:\n%s" % (doc, said[-3000:]))
+    with open(os.path.join(work, doc + ".bbl"), encoding="utf-8") as bbl:
+        keys = re.findall(r"^\s*\\entry\{([^}]*)\}", bbl.read(), re.M)
+    if sorted(keys) != sorted(e.key for e in expected):
+        raise Failure("biblatex .bbl of %s: %d entries for %d records (missing e.g. %s)"
+                      % (name, len(keys), len(expected),
+                         sorted({e.key for e in expected} - set(keys))[:5]))
+    warnings = {}
+    for text in re.findall(r"WARN - (.*)", said):
+        kind = re.sub(r"'[^']*'", "X", text)
+        warnings[kind] = warnings.get(kind, 0) + 1
+    return len(keys), warnings, left_out
+
+
 def check_export(kartconv, work, name, export, nr2note, pdf):
     """pdf: None for no PDF, "names" for the authors' names, "all" for them
-    and every accented letter of the export."""
+    and every accented letter of the export, "dirty" for DIRTY_SHOWN."""
     with open(export, "rb") as f:
         data = f.read()
-    bib = os.path.join(work, name + ".bib")
-    convert(kartconv, export, bib, nr2note)
-    with open(bib, "rb") as f:
-        if any(b >= 128 for b in f.read()) and name.startswith("generated"):
-            raise Failure("%s.bib holds bytes above 127" % name)
     expected = kart_model.entries(data, nr2note)
+    console = convert(kartconv, export, os.path.join(work, name + ".bib"), nr2note)
     items, warnings = check_bibtex(work, name, expected)
     parsed = check_btparse(work, name, expected)
     print("%s: %d records, %d \\bibitem, %d entries parsed as modelled"
           % (name, len(expected), items, parsed))
     for kind, n in sorted(warnings.items()):
         print("    bibtex Warning--%s: %d" % (kind, n))
-    if pdf:
+    renamed = check_output(console, os.path.join(work, name + ".bib"), expected)
+    print("%s: 7-bit file, console names %d keys given anew" % (name, renamed))
+    if pdf == "dirty":
+        print("%s: PDF shows all %d dirty values checked" % (name, check_dirty_pdf(work, name)))
+    elif pdf:
         n_letters, n_words = check_pdf(work, name, data, pdf == "all")
         shown = "all %d accented letters and " % n_letters if pdf == "all" else ""
         print("%s: PDF shows %s%d accented name words" % (name, shown, n_words))
+    if pdf:  # the exports typeset through plain go through biblatex too
+        entries, warnings, left_out = check_biblatex(work, name, expected)
+        print("%s: biber and biblatex typeset %d entries%s" % (
+            name, entries, "".join("; left out %d %s" % (n, kind)
+                                   for kind, n in left_out.items() if n)))
+        for kind, n in sorted(warnings.items()):
+            print("    biber WARN - %s: %d" % (kind, n))
 
 
 def main():
@@ -206,10 +313,13 @@ def main():
         sys.exit("missing tools %s: run scripts/install-deps as root" % absent)
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
-    generated = os.path.join(work, "generated.txt")
+    generated, dirty = os.path.join(work, "generated.txt"), os.path.join(work, "dirty.txt")
     with open(generated, "wb") as f:
         f.write(make_export.generate(seed, count))
-    runs = [("generated", generated, False, "all"), ("generated-nr2note", generated, True, None)]
+    with open(dirty, "wb") as f:
+        f.write(make_export.generate(seed, max(count // 4, 100), dirty=True))
+    runs = [("generated", generated, False, "all"), ("generated-nr2note", generated, True, None),
+            ("dirty", dirty, False, "dirty"), ("dirty-nr2note", dirty, True, "dirty")]
     sample = os.path.join(source, "examples", "literatur.txt")
     if os.path.exists(sample):
         runs += [("sample", sample, False, "names"), ("sample-nr2note", sample, True, None)]
