@@ -7,6 +7,7 @@
 // the first entry is written, that is at most some 16 bytes a record, however
 // long the keys are.
 #include <algorithm>
+#include <charconv>
 #include <string>
 #include <vector>
 
@@ -130,7 +131,9 @@ namespace {
 // number in the file when that is empty too.
 std::string kartKey(std::uint64_t entryNumber) {
   std::string number = citationKey(fieldValue(LNR));
-  return "KART" + (number.empty() ? std::to_string(entryNumber) : number);
+  std::string key = "KART";
+  key += number.empty() ? std::to_string(entryNumber) : number;
+  return key;
 }
 
 }  // namespace
@@ -193,10 +196,14 @@ void giveEntryKey(std::uint64_t entryNumber) {
   // for and no entry has. Suffixes below the last one given to this key were
   // refused or given before, and stay so.
   std::uint32_t suffix = std::max<std::uint32_t>(slot.info & kLastSuffix, 1);
-  std::string tail;
+  // "-" and the number, in a buffer of its own: gcc 12 warns, wrongly, about
+  // the string operations that would build it.
+  char buffer[16] = {'-'};
+  std::string_view tail;
   std::uint64_t candidateHash;
   do {
-    tail = "-" + std::to_string(++suffix);
+    char* end = std::to_chars(buffer + 1, buffer + sizeof buffer, ++suffix).ptr;
+    tail = std::string_view(buffer, static_cast<std::size_t>(end - buffer));
     candidateHash = finish(fnv(state, tail));
   } while (isKnown(candidateHash));
   slot.info = (slot.info & ~kLastSuffix) | suffix;
