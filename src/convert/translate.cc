@@ -197,3 +197,11 @@ void translateInto(std::string_view text, std::string& out) {
 }
 
 void translateLine(std::string& line) { translateInto(line, line); }
+
+std::string upperCase(std::string_view text) {
+  std::string result(text);
+  for (char& c : result) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return result;
+}
