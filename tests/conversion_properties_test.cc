@@ -1,7 +1,7 @@
 // The fuzzer's properties on fixed inputs: the byte-by-byte reading model
-// against counts worked out by hand, and every property on the seed corpus
-// and on the golden exports, so a broken property shows in every test run
-// and not only when the fuzzer happens to run.
+// against counts worked out by hand, and every property on the fuzzer's
+// seeds (the sample export and the golden exports), so a broken property
+// shows in every test run and not only when the fuzzer happens to run.
 #include "conversion_properties.h"
 
 #include <gtest/gtest.h>
@@ -81,17 +81,18 @@ std::string readBytes(const fs::path& path) {
   return content.str();
 }
 
-TEST(ConversionProperties, HoldOnSeedCorpusAndGoldenExports) {
+// The fuzzer's seeds: the sample export and every golden case's export.
+TEST(ConversionProperties, HoldOnSampleAndGoldenExports) {
   const fs::path source = KARTCONV_SOURCE_DIR;
-  std::vector<fs::path> files;
-  for (const auto& e : fs::directory_iterator(source / "fuzz" / "corpus")) files.push_back(e.path());
-  if (fs::exists(source / "tests" / "golden")) {
-    for (const auto& e : fs::directory_iterator(source / "tests" / "golden")) {
-      if (fs::exists(e.path() / "export.txt")) files.push_back(e.path() / "export.txt");
-    }
+  std::vector<fs::path> files = {source / "examples" / "literatur.txt"};
+  for (const auto& e : fs::directory_iterator(source / "tests" / "golden")) {
+    if (fs::exists(e.path() / "export.txt")) files.push_back(e.path() / "export.txt");
   }
-  ASSERT_GE(files.size(), 10u) << "seed corpus missing";
-  for (const fs::path& file : files) EXPECT_EQ(checkConversion(readBytes(file)), "") << file;
+  ASSERT_GE(files.size(), 10u) << "golden exports missing";
+  for (const fs::path& file : files) {
+    ASSERT_TRUE(fs::exists(file)) << file;
+    EXPECT_EQ(checkConversion(readBytes(file)), "") << file;
+  }
 }
 
 }  // namespace

@@ -11,14 +11,6 @@ bool Nr2NoteFlag = false;
 
 namespace {
 
-// Every value between quotes or braces is written safe.
-void writeLine(std::string_view before, std::string_view value, std::string_view after) {
-  write(OutputFile, before);
-  writeSafeValue(OutputFile, value);
-  write(OutputFile, after);
-  writeLineEnd(OutputFile);
-}
-
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
@@ -82,8 +74,16 @@ void writeOptionalField(TextOutput& file, std::string_view before, std::string_v
   writeLineEnd(file);
 }
 
+void writeOptional(std::string_view before, Tag tag, std::string_view after, ValueKind kind) {
+  writeOptionalField(OutputFile, before, fieldValue(tag), after, kind);
+}
+
+// Every value between quotes or braces is written safe.
 void writeFieldLine(std::string_view before, std::string_view value, std::string_view after) {
-  writeLine(before, value, after);
+  write(OutputFile, before);
+  writeSafeValue(OutputFile, value);
+  write(OutputFile, after);
+  writeLineEnd(OutputFile);
 }
 
 void writeNumberField(std::string_view before, std::string_view value, bool optional) {
@@ -91,10 +91,10 @@ void writeNumberField(std::string_view before, std::string_view value, bool opti
   if (optional && (value == "#" || stripBareMark(bare))) {
     writeOptionalField(OutputFile, before, value, ",");
   } else if (isNumber(value)) {
-    writeLine(before, value, ",");
+    writeFieldLine(before, value, ",");
   } else if (!value.empty()) {
     write(OutputFile, before);
-    writeLine("\"", value, "\",");
+    writeFieldLine("\"", value, "\",");
   }
 }
 
@@ -108,16 +108,17 @@ void writeHeader(std::string_view entryType) {
 void writeNoteLine() {
   const std::string& note = fieldValue(NOZ);
   const std::string& number = fieldValue(LNR);
+  // "note =\"" here, "note = \"" below: the format's own spacing, compared by tools.
   if (!Nr2NoteFlag) {
     writeOptionalField(OutputFile, "    note        =\"", note, "\",");
   } else if (note.empty()) {
     writeOptionalField(OutputFile, "    note        = \"Database entry No: ", number, "\",");
   } else if (number.empty()) {
-    writeLine("    note        = \"", note, "\",");
+    writeFieldLine("    note        = \"", note, "\",");
   } else {
     write(OutputFile, "    note        = \"");
     writeSafeValue(OutputFile, note);
-    writeLine(" \\\\ Database entry No: ", number, "\",");
+    writeFieldLine(" \\\\ Database entry No: ", number, "\",");
   }
 }
 

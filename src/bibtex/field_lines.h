@@ -6,6 +6,7 @@
 
 #include "bibtex/safe_value.h"
 #include "io/text_file.h"
+#include "reader/reader.h"
 
 // Removes a leading "#" from `value` when what follows it is a number (digits
 // only) or a BibTeX macro name (a letter, then letters, digits and
@@ -20,6 +21,11 @@ bool stripBareMark(std::string_view& value);
 // is joined to the bare value by BibTeX's " # ".
 void writeOptionalField(TextOutput& file, std::string_view before, std::string_view value,
                         std::string_view after, ValueKind kind = ValueKind::kText);
+
+// writeOptionalField to OutputFile with the value of `tag` in the current
+// record.
+void writeOptional(std::string_view before, Tag tag, std::string_view after = "\",",
+                   ValueKind kind = ValueKind::kText);
 
 // A line written whatever the value holds: before + the value made safe +
 // after.

@@ -2,6 +2,8 @@
 // current record, from its header line to the closing "}".
 #pragma once
 
+#include <string_view>
+
 void writePhdThesisEntry();
 void writeMastersThesisEntry();
 void writeArticleEntry();
@@ -16,3 +18,7 @@ void writeTechReportEntry();
 void writeMiscEntry();
 void writeNorManualEntry();
 void writeUrlMiscEntry();
+
+// The entry of a part of another entry, which it names by crossref: author,
+// title, pages. The in-proceedings and in-book templates are this one.
+void writeCrossrefEntry(std::string_view entryType);

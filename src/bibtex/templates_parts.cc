@@ -6,11 +6,6 @@
 
 namespace {
 
-void writeOptional(std::string_view before, Tag tag, std::string_view after = "\",",
-                   ValueKind kind = ValueKind::kText) {
-  writeOptionalField(OutputFile, before, fieldValue(tag), after, kind);
-}
-
 // Without an author the title serves as sort key, otherwise the KEY field.
 void writeKeyLine(std::string_view titleKeyBefore) {
   if (fieldValue(AUT).empty()) {
@@ -49,21 +44,14 @@ void writeReportTypeLine() {
 
 }  // namespace
 
-void writeInBookEntry() {
-  writeHeader("@INBOOK{");
-  writeFieldLine("    author      = \"", fieldValue(AUT), "\",");
-  writeFieldLine("    title       = \"", fieldValue(TIT), "\",");
-  writeOptional("    pages       = \"", SEI);
-  writeOptionalField(OutputFile, "    crossref    = {", citationKey(fieldValue(QUE)), "},",
-                     ValueKind::kKey);
-  writeNoteAndClose();
-}
+void writeInBookEntry() { writeCrossrefEntry("@INBOOK{"); }
 
 void writeManualEntry() {
   writeHeader("@MANUAL{");
   writeOptional("    author      = \"", AUT);
   writeKeyLine("    key         = \"");
   writeFieldLine("    title       = \"", fieldValue(TIT), "\",");
+  // No blank before "=": the format's own spacing, compared by stored files and tools.
   writeOptional("    organization= \"", QUE);
   writeNumberField("    edition     = ", fieldValue(BAN), true);
   writeNumberField("    year        = ", fieldValue(JAH), true);
@@ -78,6 +66,7 @@ void writeTechReportEntry() {
   writeFieldLine("    title       = \"", fieldValue(TIT), "\",");
   writeReportTypeLine();
   writeOptional("    institution = \"", QUE);
+  // Two blanks after "year =": the format's own spacing, compared by stored files and tools.
   writeNumberField("    year        =  ", fieldValue(JAH), true);
   writeOptional("    number      = \"", BAN);
   writeOptional("    address     = \"", ORT);
@@ -100,6 +89,8 @@ void writeNorManualEntry() {
   writeOptional("    author      = \"", AUT);
   writeKeyLine("    key         = \"aaa ");
   writeTitleWithSubtitle("    title       = \"{", "}\",");
+  // From here "=" stands one column further, and two blanks follow "year =":
+  // the format's own spacing, compared by stored files and tools.
   writeOptional("    organization = \"", QUE);
   writeNumberField("    year         =  ", fieldValue(JAH), true);
   writeOptional("    address      = \"", ORT);

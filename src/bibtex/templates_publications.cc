@@ -6,12 +6,8 @@
 
 namespace {
 
-void writeOptional(std::string_view before, Tag tag, std::string_view after = "\",",
-                   ValueKind kind = ValueKind::kText) {
-  writeOptionalField(OutputFile, before, fieldValue(tag), after, kind);
-}
-
-// The two thesis templates put the opening quote right after "=".
+// The two thesis templates put the opening quote right after "=": the
+// format's own spacing, compared by stored files and tools.
 void writeThesisEntry(std::string_view entryType) {
   writeHeader(entryType);
   writeFieldLine("    author      =\"", fieldValue(AUT), "\",");
@@ -55,8 +51,10 @@ void writeConferenceEntry() { writeMeetingEntry("@CONFERENCE{"); }
 
 void writeProceedingsEntry() { writeMeetingEntry("@PROCEEDINGS{"); }
 
-void writeInProceedingsEntry() {
-  writeHeader("@INPROCEEDINGS{");
+void writeInProceedingsEntry() { writeCrossrefEntry("@INPROCEEDINGS{"); }
+
+void writeCrossrefEntry(std::string_view entryType) {
+  writeHeader(entryType);
   writeFieldLine("    author      = \"", fieldValue(AUT), "\",");
   writeFieldLine("    title       = \"", fieldValue(TIT), "\",");
   writeOptional("    pages       = \"", SEI);
@@ -72,6 +70,7 @@ void writeBookEntry() {
   writeOptional("    editor      = \"", HER);
   writeFieldLine("    title       = \"", fieldValue(TIT), "\",");
   writeOptional("    publisher   = \"", QUE);
+  // Two blanks after "year =": the format's own spacing, compared by stored files and tools.
   writeNumberField("    year        =  ", fieldValue(JAH), true);
   writeOptional("    edition     = \"", BAN);
   writeOptional("    address     = \"", ORT);

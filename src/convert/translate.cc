@@ -1,5 +1,6 @@
 #include "convert/translate.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "io/byte_scan.h"
@@ -103,13 +104,24 @@ constexpr std::array<TranslationRow, 92> kRows = {{
     {255, "{\\\"y}", "y"},
 }};
 
-// The replacement of each code, padded to eight bytes so that it is copied
-// with one fixed-size move; `size` is 0 for a code that passes unchanged.
+constexpr std::size_t kLongestReplacement = [] {
+  std::size_t longest = 0;
+  for (const TranslationRow& row : kRows) longest = std::max(longest, row.replacement.size());
+  return longest;
+}();
+
+// The replacement of each code, padded to a whole number of eight-byte words
+// so that it is copied with one fixed-size move; `size` is 0 for a code that
+// passes unchanged.
 struct PaddedReplacement {
-  char text[8];
+  char text[(kLongestReplacement + 7) / 8 * 8];
   unsigned char size;
 };
-constexpr std::size_t kLongestReplacement = 7;
+static_assert(std::all_of(kRows.begin(), kRows.end(),
+                          [](const TranslationRow& row) {
+                            return row.replacement.size() <= sizeof(PaddedReplacement::text);
+                          }),
+              "a replacement is longer than its padded copy");
 
 constexpr std::array<PaddedReplacement, 256> kByCode = [] {
   std::array<PaddedReplacement, 256> byCode{};
@@ -161,8 +173,8 @@ void translateInto(std::string_view text, std::string& out) {
     copyInto(text, out);
     return;
   }
-  // The result is built in a scratch area that only grows, to seven times
-  // the longest line plus the padding, so translating allocates nothing once
+  // The result is built in a scratch area that only grows, to the longest
+  // replacement times the longest line plus the padding, so translating allocates nothing once
   // it has seen the longest line. Unchanged stretches are copied whole:
   // accented letters are few in a line.
   static std::string scratch;
@@ -185,3 +197,11 @@ void translateInto(std::string_view text, std::string& out) {
 }
 
 void translateLine(std::string& line) { translateInto(line, line); }
+
+std::string upperCase(std::string_view text) {
+  std::string result(text);
+  for (char& c : result) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return result;
+}

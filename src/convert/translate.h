@@ -26,3 +26,7 @@ void translateLine(std::string& line);
 // `text` may be `out` itself. Lets the reader translate a value straight
 // from the input into the entry buffer.
 void translateInto(std::string_view text, std::string& out);
+
+// "A" to "Z" for "a" to "z"; every other character unchanged. The export's
+// tags and the command line's option are matched in any letter case.
+std::string upperCase(std::string_view text);

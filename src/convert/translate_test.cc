@@ -4,6 +4,8 @@
 
 #include <set>
 
+#include "convert/translate_expected_test.h"
+
 namespace {
 
 std::string translated(std::string line) {
@@ -59,12 +61,12 @@ TEST(TranslateLine, CodesWithoutRowPassUnchanged) {
   EXPECT_EQ(translated(untouched), untouched);
 }
 
-TEST(TranslateLine, EveryRowIsAppliedAndTranslationIsIdempotent) {
+TEST(TranslateLine, EveryCodeGivesItsLetterAndTranslationIsIdempotent) {
   std::string all;
   std::string expected;
-  for (const TranslationRow& row : TranslationTable) {
-    all += static_cast<char>(row.code);
-    expected += row.replacement;
+  for (const ExpectedTranslation& e : kExpectedTranslations) {
+    all += static_cast<char>(e.code);
+    expected += e.replacement;
   }
   std::string line = translated(all);
   EXPECT_EQ(line, expected);
@@ -84,7 +86,7 @@ TEST(TranslateLine, LongLinesAreNeverCut) {
 TEST(TranslateLine, EveryCodeAtEveryPlaceOfAScanStep) {
   std::array<std::string, 256> expected;
   for (int c = 0; c < 256; ++c) expected[c] = std::string(1, static_cast<char>(c));
-  for (const TranslationRow& row : TranslationTable) expected[row.code] = row.replacement;
+  for (const ExpectedTranslation& e : kExpectedTranslations) expected[e.code] = e.replacement;
   for (const std::string& before : {std::string(), std::string("\x9B"), std::string("\xFE\x9B")}) {
     for (int c = 0; c < 256; ++c) {
       for (std::size_t lead = 0; lead < 18; ++lead) {

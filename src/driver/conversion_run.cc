@@ -1,4 +1,5 @@
 #include "bibtex/bibtex.h"
+#include "convert/translate.h"
 #include "driver/console.h"
 #include "driver/driver.h"
 #include "platform/platform.h"
@@ -64,14 +65,6 @@ void collectExportKeys(bool haveRecord) {
 }
 
 }  // namespace
-
-std::string upperCase(std::string_view text) {
-  std::string result(text);
-  for (char& c : result) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return result;
-}
 
 void initState() {
   resetReader();

@@ -40,6 +40,3 @@ struct MemoryRun {
   std::string console;
 };
 MemoryRun convertInMemory(std::string_view exportBytes, bool nr2note);
-
-// "A" to "Z" for "a" to "z"; every other character unchanged.
-std::string upperCase(std::string_view text);

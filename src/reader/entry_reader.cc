@@ -49,14 +49,17 @@ bool readFirstEntry() {
   LineCount = 0;
   if (!skipEmptyLines()) return false;
   for (;;) {
+    // Stops at 256, which tells that the record ran past the buffer.
     if (LineCount <= kLastBufferLine) ++LineCount;
     bool closing = WorkLine.empty();
     // Kept as it stands: the tag analysis reads the tag from it, then cuts
     // the value and translates it, as every later record's value is.
+    // Lines past the buffer's last are read and dropped.
     if (LineCount <= kLastBufferLine) EntryBuffer[LineCount].assign(WorkLine);
     if (closing) break;
     WorkLine = readLineView(InputFile);
   }
+  // Clamped: line 256 does not exist, and emptyLinesAfter notes what it gets.
   emptyLinesAfter(std::min<int>(LineCount, kLastBufferLine));
   return true;
 }
@@ -72,6 +75,7 @@ bool readNextEntryKeys() {
   for (;;) {
     if (line == keyLine || line == numberLine) storeValue(line);
     if (WorkLine.empty()) break;
+    // Stops at 256, past every tag's line, however long the record.
     if (line <= kLastBufferLine) ++line;
     WorkLine = readLineView(InputFile);
   }
@@ -82,11 +86,14 @@ bool readNextEntry() {
   if (!skipEmptyLines()) return false;
   int line = 1;
   for (;;) {
+    // Lines past the buffer's last are read and dropped.
     if (line <= kLastBufferLine) storeValue(line);
     if (WorkLine.empty()) break;
+    // Stops at 256, which tells that the record ran past the buffer.
     if (line <= kLastBufferLine) ++line;
     WorkLine = readLineView(InputFile);
   }
+  // Essential: noting line 256 as filled makes the next record clear past the buffer.
   if (line > kLastBufferLine) line = kLastBufferLine;
   emptyLinesAfter(line);
   return true;

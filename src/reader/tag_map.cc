@@ -11,24 +11,12 @@ const std::array<const char*, kTagCount> TagNames = {
 
 std::array<std::uint8_t, kTagCount> TagMap{};
 
-namespace {
-
-// The first three characters of a line with "a" to "z" in capitals.
-std::string tagKey(const std::string& line) {
-  std::string key = line.substr(0, 3);
-  for (char& c : key) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return key;
-}
-
-}  // namespace
-
 void analyseStructure() {
+  // LineCount is 256 when the first record ran past the buffer, which ends at 255.
   int last = std::min<int>(LineCount, kLastBufferLine);
   for (int i = 1; i <= last; ++i) {
     std::string& line = EntryBuffer[i];
-    std::string key = tagKey(line);
+    std::string key = upperCase(std::string_view(line).substr(0, 3));
     // A tag that stands on several lines keeps the last of them.
     for (int t = 0; t < kTagCount; ++t) {
       if (key == TagNames[t]) TagMap[t] = static_cast<std::uint8_t>(i);
