@@ -174,8 +174,8 @@ void translateInto(std::string_view text, std::string& out) {
     return;
   }
   // The result is built in a scratch area that only grows, to the longest
-  // replacement times the longest line plus the padding, so translating allocates nothing once
-  // it has seen the longest line. Unchanged stretches are copied whole:
+  // replacement times the longest line plus the padding, so translating
+  // allocates nothing once it has seen the longest line. Unchanged stretches are copied whole:
   // accented letters are few in a line.
   static std::string scratch;
   std::size_t room = text.size() * kLongestReplacement + sizeof(PaddedReplacement::text);
