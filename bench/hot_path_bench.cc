@@ -76,7 +76,7 @@ BENCHMARK(BM_ReadRecord);
 
 // Opens /dev/null as the BibTeX file, through the same buffered output.
 bool writeToDevNull(benchmark::State& state) {
-  platform::File devNull{};
+  platform::File devNull = platform::kNoFile;
   if (platform::createForWriting("/dev/null", devNull) != 0) {
     state.SkipWithError("cannot open /dev/null");
     return false;

@@ -10,6 +10,10 @@
 #include <fstream>
 #include <sstream>
 
+#include "bibtex/bibtex.h"
+#include "driver/driver.h"
+#include "reader/reader.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -72,6 +76,16 @@ TEST(ConversionProperties, HoldOnHostileBytes) {
       repeat(";\x81\xff", 200) + "\n" + repeat("\x84", 600),
   };
   for (const std::string& bytes : exports) EXPECT_EQ(checkConversion(bytes), "") << bytes;
+}
+
+// The caller frees the run and the export bytes; the global files must not
+// keep pointing into either.
+TEST(ConversionProperties, InMemoryRunLeavesNoFileAttached) {
+  { convertInMemory(std::string("TYP: Art\nKUR: Meier90\n\n"), false); }
+  EXPECT_EQ(OutputFile.sink, nullptr);
+  EXPECT_EQ(Console.sink, nullptr);
+  EXPECT_EQ(InputFile.memory.data(), nullptr);
+  EXPECT_EQ(InputFile.pos, nullptr);
 }
 
 std::string readBytes(const fs::path& path) {

@@ -127,5 +127,10 @@ MemoryRun convertInMemory(std::string_view exportBytes, bool nr2note) {
   openConsoleInMemory(run.console);
   convertRecords();
   printSummary();
+  // The files point into `run` and into the caller's bytes, neither of which
+  // outlives this call; a later run must not write or read through them.
+  InputFile = TextInput{};
+  OutputFile = TextOutput{};
+  Console = TextOutput{};
   return run;
 }

@@ -174,7 +174,7 @@ void closeInput(TextInput& in) {
 }
 
 void createOutput(TextOutput& out, const std::string& name) {
-  platform::File file{};
+  platform::File file = platform::kNoFile;
   platform::Replacement replacement;
   int error = platform::createReplacement(name, file, replacement);
   if (error != 0) endWithRuntimeError(error, "create", name);

@@ -18,7 +18,7 @@
 inline constexpr std::size_t kMaxLineLength = 255;
 
 struct TextInput {
-  platform::File file{};
+  platform::File file = platform::kNoFile;
   std::string name;
   std::unique_ptr<char[]> storage;
   const char* pos = nullptr;
@@ -30,7 +30,7 @@ struct TextInput {
 };
 
 struct TextOutput {
-  platform::File file{};
+  platform::File file = platform::kNoFile;
   std::string name;
   std::unique_ptr<char[]> storage;
   std::size_t used = 0;

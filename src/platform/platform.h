@@ -11,10 +11,15 @@
 
 namespace platform {
 
+// kNoFile is the value of a file that was never opened. No open file has it,
+// so a stray operation on it fails instead of reaching standard input (which
+// is descriptor 0 on POSIX).
 #ifdef _WIN32
 using File = void*;  // a Windows HANDLE
+inline constexpr File kNoFile = nullptr;  // no handle at all; CreateFile never gives it
 #else
 using File = int;    // a POSIX file descriptor
+inline constexpr File kNoFile = -1;
 #endif
 
 // Called once at the start of the process: a console whose reader went away

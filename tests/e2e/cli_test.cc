@@ -267,4 +267,22 @@ TEST_F(CliTest, DotsWrittenBeforeAFailureStillShow) {
   EXPECT_EQ(r.err.rfind("Runtime error 28 ", 0), 0u) << r.err;
 }
 
+// An export that arrives slowly through a pipe: "Schreibe Eintraege " shows
+// as soon as the first record is read, and the dots show while the entries
+// are written, not only when the export ends.
+TEST_F(CliTest, ProgressShowsWhileASlowExportArrives) {
+  auto record = [](int i) { return "TYP: Art\nKUR: Key" + std::to_string(i) + "\n\n"; };
+  ProgramResult r = talkToProgram({"/dev/stdin", path("out.bib")}, [&](Dialogue& d) {
+    d.send(record(0));
+    EXPECT_TRUE(d.waitFor("Schreibe Eintraege ")) << "not shown while waiting for the export";
+    for (int i = 1; i <= 100; ++i) {
+      d.send(record(i));
+      usleep(5000);
+    }
+    EXPECT_TRUE(d.waitFor("Schreibe Eintraege .")) << "no dots while the export was open";
+  });
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, consoleOfRun(101));
+}
+
 }  // namespace

@@ -3,11 +3,13 @@
 // report success, and leave the export and the earlier BibTeX file as they
 // were, with no temporary file beside it. The small disk is a
 // size-limited tmpfs, which needs the right to mount (root); without it these
-// tests are skipped. A console whose reader goes away and an export that
-// cannot be read end it the same way, with their own error numbers.
+// tests are skipped. A console whose reader goes away, an export that cannot
+// be read and single read, write and close calls made to fail end it the same
+// way, with their own error numbers.
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <set>
@@ -128,6 +130,56 @@ TEST_F(MidRunFailureTest, ConsoleReaderGoesAwayMidRun) {
   EXPECT_NE(r.out.find("Schreibe Eintraege ."), std::string::npos);
   EXPECT_TRUE(readFile(exportPath_) == export_) << "the export was changed";
   expectEarlierBibtexKept(bib);
+}
+
+// One read, write or close fails in the middle of a run, made to fail by
+// the test double failing_io.cc, preloaded into the program: the export's
+// second read, the BibTeX file's write after its first full buffer, and the
+// close of the BibTeX file, where a late write error shows (1,000 entries fit
+// into one buffer, written just before). Each ends the run with its
+// "Runtime error" line and its error number as exit code, shows no success,
+// and leaves neither the BibTeX file nor a temporary file.
+TEST_F(MidRunFailureTest, InjectedFailureEndsTheRun) {
+  struct Case {
+    const char* call;
+    int n;        // the call that fails, counted on the one file
+    int error;
+    int records;
+    bool onExport;
+  };
+  const std::vector<Case> cases = {
+      {"read", 2, EIO, 20000, true},
+      {"write", 2, EDQUOT, 20000, false},
+      {"close", 1, EIO, 1000, false},
+  };
+  fs::create_directory(dir_ / "out");
+  std::string bib = (dir_ / "out" / "out.bib").string();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.call);
+    writeExport(c.records);
+    std::string file = c.onExport ? exportPath_ : (dir_ / "out").string() + "/";
+    std::string fault = std::string(c.call) + " " + std::to_string(c.n) + " " +
+                        std::to_string(c.error) + " " + file;
+    // Set here for the program to inherit. An AddressSanitizer build would
+    // refuse a library loaded before its runtime.
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    std::string asanBefore = asan != nullptr ? asan : "";
+    setenv("ASAN_OPTIONS", (asanBefore + ":verify_asan_link_order=0").c_str(), 1);
+    setenv("LD_PRELOAD", FAILING_IO_LIBRARY, 1);
+    setenv("KARTCONV_FAULT", fault.c_str(), 1);
+    ProgramResult r = runProgram({exportPath_, bib});
+    unsetenv("LD_PRELOAD");
+    unsetenv("KARTCONV_FAULT");
+    if (asan == nullptr) unsetenv("ASAN_OPTIONS");
+    else setenv("ASAN_OPTIONS", asanBefore.c_str(), 1);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.exitCode, c.error);
+    EXPECT_EQ(r.err, "Runtime error " + std::to_string(c.error) + " at " + c.call + " '" +
+                         (c.onExport ? exportPath_ : bib) + "'\r\n");
+    EXPECT_EQ(r.out.find(" Eintr\x84ge geschrieben"), std::string::npos) << "reported success";
+    EXPECT_EQ(r.out.find("Schreibe Eintraege ") == std::string::npos, c.onExport) << r.out;
+    EXPECT_TRUE(fs::is_empty(dir_ / "out")) << "a file was left";
+  }
 }
 
 // An export that opens but cannot be read: reading /proc/self/mem at its

@@ -1,11 +1,13 @@
 #include "run_program.h"
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
 #include <grp.h>
+#include <poll.h>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <sys/stat.h>
@@ -20,7 +22,71 @@ std::string tempPath(const char* stem) {
          std::to_string(counter++);
 }
 
+// In the child: runs the program on `args` in place of the child.
+[[noreturn]] void execProgram(const std::vector<std::string>& args) {
+  // The test runner may ignore SIGPIPE; the program must manage on its own.
+  signal(SIGPIPE, SIG_DFL);
+  setenv("LC_ALL", "C.UTF-8", 1);
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(KARTCONV_PROGRAM));
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  execv(KARTCONV_PROGRAM, argv.data());
+  _exit(127);
+}
+
 }  // namespace
+
+void Dialogue::send(const std::string& bytes) {
+  if (::write(input, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) {
+    std::abort();
+  }
+}
+
+bool Dialogue::waitFor(const std::string& text) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (shown.find(text) == std::string::npos) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    pollfd ready{console, POLLIN, 0};
+    if (left.count() <= 0 || poll(&ready, 1, static_cast<int>(left.count())) <= 0) return false;
+    char buffer[512];
+    ssize_t n = read(console, buffer, sizeof buffer);
+    if (n <= 0) return false;
+    shown.append(buffer, static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+ProgramResult talkToProgram(const std::vector<std::string>& args,
+                            const std::function<void(Dialogue&)>& talk) {
+  int input[2], console[2];
+  if (pipe(input) != 0 || pipe(console) != 0) std::abort();
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(input[0], STDIN_FILENO);
+    dup2(console[1], STDOUT_FILENO);
+    for (int fd : {input[0], input[1], console[0], console[1]}) close(fd);
+    execProgram(args);
+  }
+  close(input[0]);
+  close(console[1]);
+  Dialogue dialogue{input[1], console[0], ""};
+  talk(dialogue);
+  close(input[1]);
+  char buffer[512];
+  for (ssize_t n; (n = read(console[0], buffer, sizeof buffer)) > 0;) {
+    dialogue.shown.append(buffer, static_cast<std::size_t>(n));
+  }
+  close(console[0]);
+  ProgramResult result;
+  result.out = dialogue.shown;
+  int status = 0;
+  waitpid(pid, &status, 0);
+  if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+  return result;
+}
 
 ProgramResult runProgram(const std::vector<std::string>& args, ConsoleTarget console,
                          const std::string& consolePath, bool asNobody) {
@@ -62,19 +128,11 @@ ProgramResult runProgram(const std::vector<std::string>& args, ConsoleTarget con
     int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     dup2(out, STDOUT_FILENO);
     dup2(err, STDERR_FILENO);
-    // The test runner may ignore SIGPIPE; the program must manage on its own.
-    signal(SIGPIPE, SIG_DFL);
-    setenv("LC_ALL", "C.UTF-8", 1);
     if (asNobody && geteuid() == 0 &&
         (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) {
       _exit(126);
     }
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(KARTCONV_PROGRAM));
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(KARTCONV_PROGRAM, argv.data());
-    _exit(127);
+    execProgram(args);
   }
   if (console == ConsoleTarget::ClosedPipe) close(pipeFds[1]);
   ProgramResult result;

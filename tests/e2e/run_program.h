@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,23 @@ enum class ConsoleTarget { Capture, ClosedPipe, DevFull, File, Pipe, PipeClosedM
 ProgramResult runProgram(const std::vector<std::string>& args,
                          ConsoleTarget console = ConsoleTarget::Capture,
                          const std::string& consolePath = "", bool asNobody = false);
+
+// A run of the program with its standard input and its console on pipes, as
+// in `producer | kartconv /dev/stdin out.bib | reader`.
+struct Dialogue {
+  int input;          // the program's standard input
+  int console;        // the program's standard output
+  std::string shown;  // what the console has shown so far
+  void send(const std::string& bytes);
+  // Reads the console until it has shown `text`; false after 5 seconds
+  // without it, or when the console ends first.
+  bool waitFor(const std::string& text);
+};
+
+// Runs `talk` while the program runs, then ends its standard input and reads
+// the rest of the console. The standard error stream is not collected.
+ProgramResult talkToProgram(const std::vector<std::string>& args,
+                            const std::function<void(Dialogue&)>& talk);
 
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);

@@ -1,0 +1,86 @@
+// A test double for the C library's read, write and close, preloaded
+// (LD_PRELOAD) into the built program by the fault tests. It makes one call
+// fail on demand, so that the program's own code, its platform layer
+// included, meets errors that real disks give rarely and at no chosen moment:
+// a close that reports a late write error, a write or a read that fails in
+// the middle of a file. The program itself is not changed for it.
+//
+// KARTCONV_FAULT="<call> <n> <error> <path>": the n-th call of <call> (read,
+// write or close) on a file whose name starts with <path> fails with errno
+// <error>; the failing close still closes the file. Every other call goes
+// through unchanged.
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+struct Fault {
+  std::string call;
+  int n = 0;
+  int error = 0;
+  std::string path;
+  int seen = 0;
+};
+
+Fault& fault() {
+  static Fault f = [] {
+    Fault parsed;
+    const char* spec = std::getenv("KARTCONV_FAULT");
+    char call[8] = "", path[4096] = "";
+    if (spec != nullptr &&
+        std::sscanf(spec, "%7s %d %d %4095s", call, &parsed.n, &parsed.error, path) == 4) {
+      parsed.call = call;
+      parsed.path = path;
+    }
+    return parsed;
+  }();
+  return f;
+}
+
+bool failsNow(const char* call, int fd) {
+  Fault& f = fault();
+  if (f.call != call) return false;
+  char link[32], name[4096];
+  std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+  ssize_t size = readlink(link, name, sizeof name);
+  if (size < 0 || std::string(name, static_cast<std::size_t>(size)).rfind(f.path, 0) != 0) {
+    return false;
+  }
+  return ++f.seen == f.n;
+}
+
+template <typename Function>
+Function next(const char* name) {
+  return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
+}
+
+}  // namespace
+
+extern "C" ssize_t read(int fd, void* buffer, size_t size) {
+  static auto real = next<ssize_t (*)(int, void*, size_t)>("read");
+  if (!failsNow("read", fd)) return real(fd, buffer, size);
+  errno = fault().error;
+  return -1;
+}
+
+extern "C" ssize_t write(int fd, const void* data, size_t size) {
+  static auto real = next<ssize_t (*)(int, const void*, size_t)>("write");
+  if (!failsNow("write", fd)) return real(fd, data, size);
+  errno = fault().error;
+  return -1;
+}
+
+extern "C" int close(int fd) {
+  static auto real = next<int (*)(int)>("close");
+  bool fails = failsNow("close", fd);
+  int result = real(fd);
+  if (!fails) return result;
+  errno = fault().error;
+  return -1;
+}
