@@ -162,16 +162,8 @@ def collapse(text):
     return " ".join(w for w in text.split(" ") if w)
 
 
-def safe(value, web=False):
-    """The value as it is written between quotes or braces: 7-bit bytes,
-    balanced braces, no double quote outside braces and, except in a web
-    address (which \\url reads verbatim), LaTeX's special characters
-    escaped outside math."""
-    # Bytes: the table's gaps as TeX text, control codes dropped, tab kept.
-    text = "".join(TEXT_COMMAND.get(ord(c), "" if (c < " " and c != "\t") or c == "\x7f" else c)
-                   for c in value)
-    # Braces: one that finds no partner is written as a brace sign, and a
-    # backslash right before it (TeX's \{) goes with it.
+def lone_braces(text):
+    """The positions of the braces in `text` that find no partner."""
     opened, lone = [], set()
     for i, c in enumerate(text):
         if c == "{":
@@ -182,6 +174,20 @@ def safe(value, web=False):
             else:
                 lone.add(i)
     lone.update(opened)
+    return lone
+
+
+def safe(value, web=False):
+    """The value as it is written between quotes or braces: 7-bit bytes,
+    balanced braces, no double quote outside braces and, except in a web
+    address (which \\url reads verbatim), LaTeX's special characters
+    escaped outside math."""
+    # Bytes: the table's gaps as TeX text, control codes dropped, tab kept.
+    text = "".join(TEXT_COMMAND.get(ord(c), "" if (c < " " and c != "\t") or c == "\x7f" else c)
+                   for c in value)
+    # Braces: one that finds no partner is written as a brace sign, and a
+    # backslash right before it (TeX's \{) goes with it.
+    lone = lone_braces(text)
     out = []
     for i, c in enumerate(text):
         if i in lone:

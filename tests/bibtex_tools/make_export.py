@@ -27,6 +27,8 @@ first record holds ";" and an umlaut in the separators of some lines.
 import random
 import sys
 
+import kart_model
+
 # Line order of the first record, and so of every record.
 ORDER = ["TYP", "KUR", "AUT", "TIT", "UNT", "QUE", "ORT", "JAH", "SEI",
          "ISB", "BAN", "HER", "KEY", "NOZ", "LNR"]
@@ -311,16 +313,7 @@ def fits_name(value):
     or with an unmatched brace (TeX's \\{ included). Words part at blanks,
     tabs, ties and hyphens, as biber's initials do."""
     text = "".join(c for c in value if c >= " " or c in "\t\x14\x15")
-    opened, lone = [], set()
-    for i, c in enumerate(text):
-        if c == "{":
-            opened.append(i)
-        elif c == "}":
-            if opened:
-                opened.pop()
-            else:
-                lone.add(i)
-    lone.update(opened)
+    lone = kart_model.lone_braces(text)
     for i, c in enumerate(text):
         if i and text[i - 1] not in " \t~-":
             continue
