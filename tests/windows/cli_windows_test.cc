@@ -23,8 +23,9 @@ const std::string kRecord =
     "TYP: Artikel\r\nKUR: Meier90\r\nAUT: M\x81ller, Hans\r\nTIT: Titel\r\nLNR: 17\r\n\r\n";
 const std::string kExport = kRecord + kRecord;
 
-// The console of a run over the two records of kExport.
-std::string progress(const std::string& closing = "") { return consoleOfRun(2, closing); }
+// The console of a run over the two records of kExport, whose keys are the
+// same: the second is given anew.
+std::string progress(const std::string& closing = "") { return consoleOfRun(2, closing, 1); }
 
 std::string readFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
