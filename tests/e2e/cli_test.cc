@@ -270,6 +270,29 @@ TEST_F(CliTest, DotsWrittenBeforeAFailureStillShow) {
 // An export that arrives slowly through a pipe: "Schreibe Eintraege " shows
 // as soon as the first record is read, and the dots show while the entries
 // are written, not only when the export ends.
+// A repeated key's suffix skips the keys of later records where the export
+// can be read twice; an export through a pipe is read once, so its suffixes
+// avoid only the keys seen so far, and the later record gives way instead.
+TEST_F(CliTest, SuffixesKnowLaterKeysOnlyWhereTheExportIsReadTwice) {
+  const std::string bytes = "TYP: Art\nKUR: X\n\nTYP: Art\nKUR: x\n\nTYP: Art\nKUR: X-2\n\n";
+  auto keys = [](const std::string& bib) {
+    std::string found;
+    for (std::size_t at = bib.find("@ARTICLE{"); at != std::string::npos;
+         at = bib.find("@ARTICLE{", at + 1)) {
+      found += bib.substr(at + 9, bib.find(',', at) - at - 9) + " ";
+    }
+    return found;
+  };
+  writeFile(exportPath_, bytes);
+  ProgramResult file = runProgram({exportPath_, path("file.bib")});
+  EXPECT_EQ(keys(readFile(path("file.bib"))), "X x-3 X-2 ");
+  EXPECT_EQ(file.out, consoleOfRun(3, "", 1));
+  ProgramResult pipe = talkToProgram({"/dev/stdin", path("pipe.bib")},
+                                     [&](Dialogue& d) { d.send(bytes); });
+  EXPECT_EQ(keys(readFile(path("pipe.bib"))), "X x-2 X-2-2 ");
+  EXPECT_EQ(pipe.out, consoleOfRun(3, "", 2));
+}
+
 TEST_F(CliTest, ProgressShowsWhileASlowExportArrives) {
   auto record = [](int i) { return "TYP: Art\nKUR: Key" + std::to_string(i) + "\n\n"; };
   ProgramResult r = talkToProgram({"/dev/stdin", path("out.bib")}, [&](Dialogue& d) {
