@@ -31,10 +31,10 @@ struct Fault {
 Fault& fault() {
   static Fault f = [] {
     Fault parsed;
-    const char* spec = std::getenv("KARTCONV_FAULT");
+    const char* request = std::getenv("KARTCONV_FAULT");
     char call[8] = "", path[4096] = "";
-    if (spec != nullptr &&
-        std::sscanf(spec, "%7s %d %d %4095s", call, &parsed.n, &parsed.error, path) == 4) {
+    if (request != nullptr &&
+        std::sscanf(request, "%7s %d %d %4095s", call, &parsed.n, &parsed.error, path) == 4) {
       parsed.call = call;
       parsed.path = path;
     }
