@@ -12,7 +12,6 @@ bool Nr2NoteFlag = false;
 namespace {
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
 bool isNumber(std::string_view value) {
   return !value.empty() && std::all_of(value.begin(), value.end(), isDigit);
@@ -21,9 +20,9 @@ bool isNumber(std::string_view value) {
 // What BibTeX takes as a macro name here: a letter, then letters, digits and
 // _ . : + / -.
 bool isMacroName(std::string_view value) {
-  if (value.empty() || !isLetter(value.front())) return false;
+  if (value.empty() || !isAsciiLetter(value.front())) return false;
   return std::all_of(value.begin(), value.end(), [](char c) {
-    return isLetter(c) || isDigit(c) || std::string_view("_.:+/-").find(c) != std::string_view::npos;
+    return isAsciiLetter(c) || isDigit(c) || std::string_view("_.:+/-").find(c) != std::string_view::npos;
   });
 }
 

@@ -86,8 +86,6 @@ const char* nextNotPlain(const char* p, const char* end) {
   return findFirstOf(p, end, kNotPlain, bytesNotPlain);
 }
 
-bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
 // The length of an accent command as the character translation writes it
 // at `p` ({\\"u}, {\\'e}, {\\^a}, {\\aa}, {\\o}: a brace, a backslash, an
 // accent or letter, a letter, a brace), or 0. Such a command is safe as it
@@ -178,8 +176,6 @@ void replaceUnmatchedBraces(const std::string& value, std::string& out) {
   }
 }
 
-bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
 // The end of what a hand-typed \" accents, starting at `i`: a brace group,
 // a control word, or one character. Braces are balanced by now.
 std::size_t endOfAccented(const std::string& value, std::size_t i) {
@@ -194,7 +190,7 @@ std::size_t endOfAccented(const std::string& value, std::size_t i) {
   }
   if (value[i] != '\\') return i + 1;
   std::size_t j = i + 1;
-  while (j < value.size() && isLetter(value[j])) ++j;
+  while (j < value.size() && isAsciiLetter(value[j])) ++j;
   // A backslash before a non-letter is a control symbol (\&), unless that
   // is a brace, which must stay where its partner expects it.
   if (j == i + 1 && j < value.size() && value[j] != '{' && value[j] != '}') ++j;

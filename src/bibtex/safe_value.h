@@ -10,6 +10,10 @@
 
 #include "io/text_file.h"
 
+// "a" to "z" and "A" to "Z": the letters of TeX's control words and of
+// BibTeX's macro names.
+inline bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
 enum class ValueKind {
   kText,        // every quoted or braced value
   kWebAddress,  // read verbatim by \url: LaTeX's special characters stay
