@@ -18,11 +18,24 @@ file(MAKE_DIRECTORY ${WORK_DIR})
 set(BIB ${WORK_DIR}/out.bib)
 
 separate_arguments(emulator NATIVE_COMMAND "${EMULATOR}")
-execute_process(
-  COMMAND ${emulator} ${PROGRAM} ${EXPORT} ${BIB} ${OPTION_WORD}
-  OUTPUT_FILE ${WORK_DIR}/console
-  ERROR_VARIABLE errors
-  RESULT_VARIABLE exit_code)
+macro(run_program)
+  execute_process(
+    COMMAND ${emulator} ${PROGRAM} ${EXPORT} ${BIB} ${OPTION_WORD}
+    OUTPUT_FILE ${WORK_DIR}/console
+    ERROR_VARIABLE errors
+    RESULT_VARIABLE exit_code)
+endmacro()
+run_program()
+# kartconv writes its banner before anything else, so a run that failed with
+# no output at all never started. Wine now and then fails to start a program
+# that way (seen once: exit code 127, silent); such a run is started once
+# more, and the second start is noted for the Windows stage to report.
+file(SIZE ${WORK_DIR}/console console_size)
+if(EMULATOR AND NOT exit_code STREQUAL "0" AND console_size EQUAL 0 AND errors STREQUAL "")
+  file(APPEND ${WORK_DIR}/../restarted.txt
+       "${WORK_DIR}: exit code ${exit_code} with no output; started again\n")
+  run_program()
+endif()
 
 set(failed FALSE)
 if(NOT exit_code STREQUAL "0")
