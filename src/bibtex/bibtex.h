@@ -24,6 +24,8 @@ void selectEntryTemplate();
 // carries, and every character that BibTeX or biber cannot hold in a key is
 // dropped (codes 0 to 32, 127 and above, and , { } ( ) " # % ' = \ ~).
 std::string citationKey(std::string_view value);
+// True when citationKey(value) is empty: the key drops every character.
+bool givesEmptyKey(std::string_view value);
 
 // The citation key of the current record's entry, given by giveEntryKey.
 extern std::string EntryKey;

@@ -18,6 +18,15 @@ bool droppedFromKey(unsigned char c) { return kDroppedFromKey[c]; }
 
 }  // namespace
 
+// An accent command holds letters and stands for letters, so a key is empty
+// exactly when every character is one that keys drop.
+bool givesEmptyKey(std::string_view value) {
+  for (char c : value) {
+    if (!droppedFromKey(static_cast<unsigned char>(c))) return false;
+  }
+  return true;
+}
+
 std::string citationKey(std::string_view value) {
   // Most keys are typed as keys: nothing to drop and no accent command.
   bool plain = true;

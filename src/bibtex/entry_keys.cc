@@ -33,14 +33,12 @@ constexpr std::uint32_t kLastSuffix = kTaken - 1;
 std::vector<KeySlot> KeyTable;
 std::size_t KeysUsed = 0;
 
-// The first pass's keys, in blocks so that collecting them never copies.
+// The first pass's keys as FNV states (see below), in blocks so that
+// collecting them never copies. endCollectingKeys turns each into what its
+// entry gets: 0 for the key it asks for, else the suffix number.
 std::vector<std::vector<std::uint64_t>> CollectedKeys;
 constexpr std::size_t kBlock = 8192;
-
-// After a first pass, per entry (from 0): an earlier record asks for the
-// same key. An entry that repeats no key keeps its own without a look into
-// the table: the table already refuses that key to every suffix.
-std::vector<bool> RepeatsEarlierKey;
+std::size_t CollectedCount = 0;
 bool KeysCollected = false;
 
 // FNV-1a over the lower-case key, continued from `h`: a suffix is hashed on
@@ -66,8 +64,6 @@ std::uint64_t finish(std::uint64_t h) {
   return h != 0 ? h : 1;
 }
 
-std::uint64_t keyHash(std::string_view key) { return finish(fnv(kFnvStart, key)); }
-
 bool holds(const KeySlot& slot, std::uint64_t hash) {
   return slot.hashHigh == static_cast<std::uint32_t>(hash >> 32) &&
          slot.hashLow == static_cast<std::uint32_t>(hash);
@@ -75,10 +71,14 @@ bool holds(const KeySlot& slot, std::uint64_t hash) {
 
 bool isFree(const KeySlot& slot) { return slot.hashHigh == 0 && slot.hashLow == 0; }
 
+// The high half of the hash scaled to the table: no division.
+std::size_t homeOf(std::size_t capacity, std::uint64_t hash) {
+  return static_cast<std::size_t>(((hash >> 32) * capacity) >> 32);
+}
+
 std::size_t slotOf(const std::vector<KeySlot>& table, std::uint64_t hash) {
   std::size_t capacity = table.size();
-  // The high half of the hash scaled to the table: no division.
-  std::size_t i = static_cast<std::size_t>(((hash >> 32) * capacity) >> 32);
+  std::size_t i = homeOf(capacity, hash);
   while (!isFree(table[i]) && !holds(table[i], hash)) i = i + 1 == capacity ? 0 : i + 1;
   return i;
 }
@@ -119,7 +119,7 @@ void resetEntryKeys() {
   KeyTable = {};
   KeysUsed = 0;
   CollectedKeys = {};
-  RepeatsEarlierKey = {};
+  CollectedCount = 0;
   KeysCollected = false;
   EntryKey.clear();
   RenamedKeyCount = 0;
@@ -147,26 +147,78 @@ void collectExportKey(std::uint64_t entryNumber) {
   if (CollectedKeys.empty() || CollectedKeys.back().size() == kBlock) {
     CollectedKeys.emplace_back().reserve(kBlock);
   }
-  CollectedKeys.back().push_back(keyHash(recordKey(entryNumber)));
+  CollectedKeys.back().push_back(fnv(kFnvStart, recordKey(entryNumber)));
+  ++CollectedCount;
 }
 
+namespace {
+
+// Asks the processor to fetch the slot where a search for `hash` begins, a
+// few keys ahead of its use: the table is larger than the caches, and each
+// key is one jump to an unforeseeable place in it.
+void prefetchHome(std::uint64_t hash) {
+#if defined(__GNUC__)
+  __builtin_prefetch(&KeyTable[homeOf(KeyTable.size(), hash)]);
+#else
+  (void)hash;
+#endif
+}
+constexpr std::size_t kAhead = 8;
+
+// Calls `visit(state)` for every collected key in order, with the slot of
+// the key `kAhead` places later already on its way.
+template <typename Visit>
+void forEachCollected(Visit visit) {
+  std::size_t count = CollectedCount;
+  auto at = [](std::size_t i) -> std::uint64_t& { return CollectedKeys[i / kBlock][i % kBlock]; };
+  for (std::size_t i = 0; i < count; ++i) {
+    if (i + kAhead < count && at(i + kAhead) != 0) prefetchHome(finish(at(i + kAhead)));
+    visit(at(i));
+  }
+}
+
+// The smallest suffix from 2 on that, appended to the key of FNV state
+// `state` (held in `slot`), gives a key no record asks for and no entry has;
+// that key is noted as taken. Suffixes below the last one given to this key
+// were refused or given before, and stay so. Writes "-" and the number into
+// `buffer`, returning its end.
+char* giveSuffix(std::uint64_t state, std::size_t slotIndex, char (&buffer)[16],
+                 std::uint32_t& suffix) {
+  suffix = std::max<std::uint32_t>(KeyTable[slotIndex].info & kLastSuffix, 1);
+  buffer[0] = '-';
+  char* end;
+  std::uint64_t candidateHash;
+  do {
+    end = std::to_chars(buffer + 1, buffer + 16, ++suffix).ptr;
+    candidateHash = finish(fnv(state, std::string_view(buffer, static_cast<std::size_t>(end - buffer))));
+  } while (isKnown(candidateHash));
+  KeyTable[slotIndex].info = (KeyTable[slotIndex].info & ~kLastSuffix) | suffix;
+  // Adding may move the table: the slot is not used after this.
+  findOrAdd(candidateHash).info |= kTaken;
+  return end;
+}
+
+}  // namespace
+
 void endCollectingKeys() {
-  std::size_t records = 0;
-  for (const auto& block : CollectedKeys) records += block.size();
   // Every entry adds at most one key to the table: its own the first time,
   // a suffixed one when it repeats an earlier entry's key.
-  resizeTable(records + records / 3 + 1024);
-  RepeatsEarlierKey.assign(records, false);
-  std::size_t entry = 0;
-  for (auto& block : CollectedKeys) {
-    for (std::uint64_t hash : block) {
-      KeySlot& slot = findOrAdd(hash);
-      RepeatsEarlierKey[entry++] = (slot.info & kInExport) != 0;
-      slot.info |= kInExport;
-    }
-    block = {};
-  }
-  CollectedKeys = {};
+  resizeTable(CollectedCount + CollectedCount / 3 + 1024);
+  // Every record's key first; one that an earlier record asks for already
+  // keeps its state, the others become 0: their entries keep their keys.
+  forEachCollected([](std::uint64_t& state) {
+    KeySlot& slot = findOrAdd(finish(state));
+    if ((slot.info & kInExport) == 0) state = 0;
+    slot.info |= kInExport;
+  });
+  // Then, in the order of the entries, each repeat's suffix.
+  forEachCollected([](std::uint64_t& state) {
+    if (state == 0) return;
+    char buffer[16];
+    std::uint32_t suffix = 0;
+    giveSuffix(state, slotOf(KeyTable, finish(state)), buffer, suffix);
+    state = suffix;
+  });
   KeysCollected = true;
 }
 
@@ -175,41 +227,33 @@ void giveEntryKey(std::uint64_t entryNumber) {
   bool renamed = key.empty();
   if (renamed) key = kartKey(entryNumber);
   // Both passes count the same records; the check keeps a stray entry
-  // number from reading past the table.
-  bool collected = KeysCollected && entryNumber <= RepeatsEarlierKey.size();
-  if (collected && !RepeatsEarlierKey[entryNumber - 1]) {
+  // number from reading past what the first pass noted.
+  bool collected = KeysCollected && entryNumber <= CollectedCount;
+  if (collected) {
+    std::uint64_t suffix = CollectedKeys[(entryNumber - 1) / kBlock][(entryNumber - 1) % kBlock];
     EntryKey = std::move(key);
+    if (suffix != 0) {
+      char buffer[16] = {'-'};
+      char* end = std::to_chars(buffer + 1, buffer + sizeof buffer, suffix).ptr;
+      EntryKey.append(buffer, end);
+      renamed = true;
+    }
     if (renamed) ++RenamedKeyCount;
     return;
   }
   std::uint64_t state = fnv(kFnvStart, key);
-  std::uint64_t hash = finish(state);
-  KeySlot& slot = findOrAdd(hash);
+  KeySlot& slot = findOrAdd(finish(state));
   // An export read only once (a pipe) makes its keys known as it goes.
-  if (!collected && (slot.info & kTaken) == 0) {
+  if ((slot.info & kTaken) == 0) {
     slot.info |= kTaken | kInExport;
     EntryKey = std::move(key);
     if (renamed) ++RenamedKeyCount;
     return;
   }
-  // A repeat: the smallest suffix from 2 on that gives a key no record asks
-  // for and no entry has. Suffixes below the last one given to this key were
-  // refused or given before, and stay so.
-  std::uint32_t suffix = std::max<std::uint32_t>(slot.info & kLastSuffix, 1);
-  // "-" and the number, in a buffer of its own: gcc 12 warns, wrongly, about
-  // the string operations that would build it.
-  char buffer[16] = {'-'};
-  std::string_view tail;
-  std::uint64_t candidateHash;
-  do {
-    char* end = std::to_chars(buffer + 1, buffer + sizeof buffer, ++suffix).ptr;
-    tail = std::string_view(buffer, static_cast<std::size_t>(end - buffer));
-    candidateHash = finish(fnv(state, tail));
-  } while (isKnown(candidateHash));
-  slot.info = (slot.info & ~kLastSuffix) | suffix;
-  // Adding may move the table, and `slot` with it: it is not used after this.
-  findOrAdd(candidateHash).info |= kTaken;
+  char buffer[16];
+  std::uint32_t suffix = 0;
+  char* end = giveSuffix(state, static_cast<std::size_t>(&slot - KeyTable.data()), buffer, suffix);
   EntryKey = std::move(key);
-  EntryKey += tail;
+  EntryKey.append(buffer, end);
   ++RenamedKeyCount;
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "io/byte_scan.h"
+#include "reader/reader.h"
 
 namespace {
 
@@ -73,17 +74,19 @@ constexpr std::array<ByteAction, 256> kByteActions = [] {
   return actions;
 }();
 
-// Every byte that any step may change, or that decides what a step does.
-constexpr ByteSet kNotPlain = [] {
-  ByteSet set{};
-  for (int c = 0; c < 256; ++c) set[c] = !kByteActions[c].keep;
-  for (char c : std::string_view("{}\"\\&%#$_^")) set[static_cast<unsigned char>(c)] = true;
-  return set;
-}();
+// Every byte that any step may change, or that decides what a step does:
+// the bytes that are not plain text.
+constexpr const ByteSet& kNotPlain = kNotPlainText;
+static_assert([] {
+  for (int c = 0; c < 256; ++c) {
+    if (!kByteActions[c].keep && !kNotPlain[c]) return false;
+  }
+  return true;
+}(), "a byte that the first step changes counts as plain text");
 
 // Finds the next byte that is not plain text, eight bytes at a time.
 const char* nextNotPlain(const char* p, const char* end) {
-  return findFirstOf(p, end, kNotPlain, bytesNotPlain);
+  return findFirstOf<NotPlainMarks>(p, end, kNotPlain);
 }
 
 // The length of an accent command as the character translation writes it
@@ -280,8 +283,9 @@ std::string safeValue(std::string_view value, ValueKind kind) {
 }
 
 void writeSafeValue(TextOutput& file, std::string_view value, ValueKind kind) {
-  // Most values hold nothing that a step would change.
-  if (kind == ValueKind::kKey || isAlreadySafe(value, kind)) {
+  // Most values hold nothing that a step would change; the reader knows that
+  // already of most field values, as it translated them.
+  if (kind == ValueKind::kKey || isPlainBufferLine(value) || isAlreadySafe(value, kind)) {
     write(file, value);
     return;
   }

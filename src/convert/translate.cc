@@ -110,6 +110,26 @@ constexpr std::size_t kLongestReplacement = [] {
   return longest;
 }();
 
+// The reader takes a translated value that held only plain text besides
+// translated characters as safe for BibTeX: so every replacement must be,
+// with balanced braces, any `"` within braces, and # $ % & ^ _ only after a
+// backslash (as in the accent command {\^a}).
+static_assert(std::all_of(kRows.begin(), kRows.end(),
+                          [](const TranslationRow& row) {
+                            int depth = 0;
+                            char before = 0;
+                            for (char c : row.replacement) {
+                              if (c == '{') ++depth;
+                              if (c == '}' && --depth < 0) return false;
+                              if (c == '"' && depth == 0) return false;
+                              bool special = std::string_view("#$%&^_").find(c) != std::string_view::npos;
+                              if (special && before != '\\') return false;
+                              before = c;
+                            }
+                            return depth == 0;
+                          }),
+              "a replacement is not safe in BibTeX as it stands");
+
 // The replacement of each code, padded to a whole number of eight-byte words
 // so that it is copied with one fixed-size move; `size` is 0 for a code that
 // passes unchanged.
@@ -143,9 +163,25 @@ constexpr ByteSet kNeedsTranslation = [] {
 // The first character in [p, end) that has a row, or `end`.
 const char* nextToTranslate(const char* p, const char* end) {
   // Every code with a row is ";" or at least 128.
-  return findFirstOf(p, end, kNeedsTranslation, [](std::uint64_t word) {
-    return bytesHigh(word) | bytesEqual(word, ';');
-  });
+  return findFirstOf<HighOrSemicolonMarks>(p, end, kNeedsTranslation);
+}
+
+// Every code with a row, and every byte that is not plain text.
+constexpr ByteSet kStopsWhilePlain = [] {
+  ByteSet stops = kNeedsTranslation;
+  for (int c = 0; c < 256; ++c) stops[c] = stops[c] || kNotPlainText[c];
+  return stops;
+}();
+
+// nextToTranslate, which also clears `plain` at the first byte before it that
+// is not plain text and has no row. Looking for both in the same scan costs
+// little more than looking for the rows alone.
+const char* nextToTranslate(const char* p, const char* end, bool& plain) {
+  if (!plain) return nextToTranslate(p, end);
+  const char* next = findFirstOf<NotPlainOrSemicolonMarks>(p, end, kStopsWhilePlain);
+  if (next == end || kNeedsTranslation[static_cast<unsigned char>(*next)]) return next;
+  plain = false;
+  return nextToTranslate(next + 1, end);
 }
 
 // Replaces the content of `out` with `text`. Appending to an emptied string
@@ -165,13 +201,14 @@ void copyInto(std::string_view text, std::string& out) {
 
 const std::array<TranslationRow, 92> TranslationTable = kRows;
 
-void translateInto(std::string_view text, std::string& out) {
+bool translateInto(std::string_view text, std::string& out) {
   const char* p = text.data();
   const char* end = p + text.size();
-  const char* next = nextToTranslate(p, end);
+  bool plain = true;
+  const char* next = nextToTranslate(p, end, plain);
   if (next == end) {
     copyInto(text, out);
-    return;
+    return plain;
   }
   // The result is built in a scratch area that only grows, to the longest
   // replacement times the longest line plus the padding, so translating
@@ -188,12 +225,13 @@ void translateInto(std::string_view text, std::string& out) {
     std::memcpy(o, replacement.text, sizeof replacement.text);
     o += replacement.size;
     p = next + 1;
-    next = nextToTranslate(p, end);
+    next = nextToTranslate(p, end, plain);
     std::memcpy(o, p, static_cast<std::size_t>(next - p));
     o += next - p;
   }
   // `text` may be `out` itself: it is read to the end before `out` changes.
   copyInto(std::string_view(scratch.data(), static_cast<std::size_t>(o - scratch.data())), out);
+  return plain;
 }
 
 void translateLine(std::string& line) { translateInto(line, line); }

@@ -55,7 +55,7 @@ void collectExportKeys(bool haveRecord) {
   std::uint64_t records = 1;
   collectExportKey(records);
   while (!atEnd(InputFile)) {
-    if (readNextEntryKeys()) collectExportKey(++records);
+    if (readNextEntryKeys(givesEmptyKey)) collectExportKey(++records);
   }
   endCollectingKeys();
   rewindInput(InputFile);

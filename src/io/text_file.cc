@@ -116,8 +116,7 @@ void readLine(TextInput& in, std::string& line) {
     const char* start = in.pos;
     const char* stop = in.pos + std::min<std::size_t>(in.end - in.pos, kMaxLineLength - taken);
     // All three stops are control characters, below a blank.
-    const char* p = findFirstOf(start, stop, kLineStop,
-                                [](std::uint64_t word) { return bytesBelow(word, ' '); });
+    const char* p = findFirstOf<ControlMarks>(start, stop, kLineStop);
     line.append(start, p);
     taken += p - start;
     in.pos = p;
@@ -147,8 +146,7 @@ std::string_view readLineView(TextInput& in) {
   // characters, a line cut by the end of the buffer) is read by readLine.
   const char* start = in.pos;
   const char* limit = start + std::min<std::size_t>(in.end - start, kMaxLineLength);
-  const char* p = findFirstOf(start, limit, kLineStop,
-                              [](std::uint64_t word) { return bytesBelow(word, ' '); });
+  const char* p = findFirstOf<ControlMarks>(start, limit, kLineStop);
   if (p != limit) {
     if (*p == '\n') {
       in.pos = p + 1;
@@ -165,6 +163,48 @@ std::string_view readLineView(TextInput& in) {
   }
   readLine(in, in.lineCopy);
   return in.lineCopy;
+}
+
+bool skipPastEmptyLine(TextInput& in) {
+  const char* p = in.pos;
+  const char* end = in.end;
+  if (end - p >= 2 && (p[0] == '\n' || (p[0] == '\r' && p[1] == '\n'))) {
+    in.pos = p + (p[0] == '\n' ? 1 : 2);
+    return true;
+  }
+#if KARTCONV_SCAN_SIXTEEN
+  // Sixteen positions at a time: where a line feed is followed by an empty
+  // line ("\n\n" or "\n\r\n"), and where a byte breaks the simple line ends
+  // (code 26, or a carriage return without a line feed after it). One branch
+  // per sixteen bytes, not one per line: records are mostly short lines.
+  const __m128i lineFeed = _mm_set1_epi8('\n');
+  const __m128i carriageReturn = _mm_set1_epi8('\r');
+  const __m128i endOfInput = _mm_set1_epi8(kEndOfInput);
+  while (end - p >= 18) {
+    __m128i at0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    __m128i at1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+    __m128i at2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2));
+    __m128i feed1 = _mm_cmpeq_epi8(at1, lineFeed);
+    __m128i emptyNext = _mm_and_si128(
+        _mm_cmpeq_epi8(at0, lineFeed),
+        _mm_or_si128(feed1, _mm_and_si128(_mm_cmpeq_epi8(at1, carriageReturn),
+                                          _mm_cmpeq_epi8(at2, lineFeed))));
+    __m128i broken = _mm_or_si128(_mm_cmpeq_epi8(at0, endOfInput),
+                                  _mm_andnot_si128(feed1, _mm_cmpeq_epi8(at0, carriageReturn)));
+    unsigned found = vectorMask(emptyNext);
+    unsigned bad = vectorMask(broken);
+    if ((found | bad) != 0) {
+      // A break at or before the line feed found leaves the reading to the
+      // caller; bytes of the empty line itself are checked here.
+      if (found == 0 || (bad & ((found & -found) * 2 - 1)) != 0) return false;
+      const char* feed = p + std::countr_zero(found);
+      in.pos = feed + (feed[1] == '\n' ? 2 : 3);
+      return true;
+    }
+    p += 16;
+  }
+#endif
+  return false;
 }
 
 void closeInput(TextInput& in) {

@@ -64,6 +64,13 @@ void readLine(TextInput& in, std::string& line);
 // The same line without copying it where it lies whole in the buffer. The
 // view is valid until the next call on `in`.
 std::string_view readLineView(TextInput& in);
+// Moves past the lines from the current one (at the start of a line) up to
+// and including the next empty line, as reading them one by one would, and
+// returns true. Only where they lie whole in the buffer and each ends in a
+// line feed, alone or after a carriage return, with no code 26 among them:
+// there a line is simply what lies between two line feeds. Otherwise it
+// moves nothing and returns false, and the caller reads line by line.
+bool skipPastEmptyLine(TextInput& in);
 void closeInput(TextInput& in);
 // True when the input can be read once more from its start: a file on disk
 // or memory, not a pipe or a terminal.

@@ -84,30 +84,41 @@ TEST(ReadLineView, LinesAcrossBufferLoadsOfAFile) {
   std::remove(path.c_str());
 }
 
-TEST(FindFirstOf, AgreesWithALookAtEachByte) {
-  ByteSet set{};
-  set['\n'] = set['\r'] = set[26] = set[';'] = set[0xE4] = true;
-  auto mark = [](std::uint64_t word) {
-    return bytesBelow(word, ' ') | bytesEqual(word, ';') | bytesHigh(word);
-  };
-  // Marked bytes that are not in the set stand before the one that is.
-  const std::string decoys[] = {"", "\t", "\x9B", "\t\x01\x9B", std::string(9, '\x7F')};
-  const std::string specials[] = {"\n", "\r", "\x1A", ";", "\xE4"};
-  for (const std::string& decoy : decoys) {
-    for (const std::string& special : specials) {
-      for (std::size_t before = 0; before < 20; ++before) {
-        for (std::size_t after = 0; after < 10; ++after) {
-          std::string text = std::string(before, 'x') + decoy + special + std::string(after, 'y');
-          const char* found = findFirstOf(text.data(), text.data() + text.size(), set, mark);
-          EXPECT_EQ(static_cast<std::size_t>(found - text.data()), before + decoy.size())
-              << before << " " << after;
-          std::string plain = std::string(before, 'x') + decoy;
-          EXPECT_EQ(findFirstOf(plain.data(), plain.data() + plain.size(), set, mark),
-                    plain.data() + plain.size());
-        }
-      }
+// Every byte of `set`, after any run of the bytes outside it, is found where
+// it stands: whether the sixteen-byte, the eight-byte or the byte-by-byte
+// look reaches it.
+template <typename Marks>
+void expectFindsEachByteOf(const ByteSet& set, const char* name) {
+  std::string others;
+  for (int c = 0; c < 256; ++c) {
+    if (!set[c]) others += static_cast<char>(c);
+  }
+  for (int special = 0; special < 256; ++special) {
+    if (!set[special]) continue;
+    for (std::size_t before = 0; before < 40; ++before) {
+      // Bytes outside the set, some of them marked, stand before it.
+      std::string text = others.substr((before * 7) % others.size()) + others;
+      text = text.substr(0, before) + static_cast<char>(special) + std::string(17, 'y');
+      const char* found = findFirstOf<Marks>(text.data(), text.data() + text.size(), set);
+      EXPECT_EQ(static_cast<std::size_t>(found - text.data()), before) << name << " " << special;
+      EXPECT_EQ(findFirstOf<Marks>(text.data(), text.data() + before, set), text.data() + before)
+          << name << " " << special;
     }
   }
+}
+
+ByteSet setOf(std::string_view bytes, int from = 256, int to = 256) {
+  ByteSet set{};
+  for (char c : bytes) set[static_cast<unsigned char>(c)] = true;
+  for (int c = from; c < to; ++c) set[c] = true;
+  return set;
+}
+
+TEST(FindFirstOf, FindsEveryByteOfTheSetAfterAnyOther) {
+  expectFindsEachByteOf<ControlMarks>(setOf(std::string_view("\n\r\x1A\t\0", 5)), "control");
+  expectFindsEachByteOf<HighOrSemicolonMarks>(setOf(";", 128, 256), "high");
+  expectFindsEachByteOf<NotPlainMarks>(
+      setOf(std::string_view("\0\x1F\x7F\"#$%&\\^_{}", 13), 128, 256), "not plain");
 }
 
 }  // namespace

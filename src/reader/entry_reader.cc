@@ -1,5 +1,7 @@
 #include "reader/reader.h"
 
+#include <algorithm>
+
 #include "convert/translate.h"
 
 std::array<std::string, kLastBufferLine + 1> EntryBuffer;
@@ -25,21 +27,43 @@ bool skipEmptyLines() {
   return false;
 }
 
+// Per buffer line: its value was stored by storeValue and held only plain
+// text besides translated characters. Everything else that changes a line
+// clears its mark.
+std::array<bool, kLastBufferLine + 1> PlainLine{};
+
 void storeValue(int line) {
   // The value starts at the sixth character; it is cut before it is
   // translated.
-  translateInto(WorkLine.size() > 5 ? WorkLine.substr(5) : std::string_view(), EntryBuffer[line]);
+  PlainLine[line] =
+      translateInto(WorkLine.size() > 5 ? WorkLine.substr(5) : std::string_view(), EntryBuffer[line]);
+}
+
+void clearLine(int line) {
+  EntryBuffer[line].clear();
+  PlainLine[line] = false;
 }
 
 void emptyLinesAfter(int closingLine) {
-  for (int i = closingLine + 1; i <= HighestFilledLine; ++i) EntryBuffer[i].clear();
+  for (int i = closingLine + 1; i <= HighestFilledLine; ++i) clearLine(i);
   HighestFilledLine = closingLine;
 }
 
 }  // namespace
 
+bool isPlainBufferLine(std::string_view value) {
+  for (std::uint8_t line : TagMap) {
+    if (PlainLine[line] && EntryBuffer[line].data() == value.data() &&
+        EntryBuffer[line].size() == value.size()) {
+      return true;
+    }
+  }
+  return false;
+}
+
 void resetReader() {
   for (std::string& line : EntryBuffer) line.clear();
+  PlainLine.fill(false);
   TagMap.fill(0);
   LineCount = 0;
   HighestFilledLine = 0;
@@ -55,7 +79,10 @@ bool readFirstEntry() {
     // Kept as it stands: the tag analysis reads the tag from it, then cuts
     // the value and translates it, as every later record's value is.
     // Lines past the buffer's last are read and dropped.
-    if (LineCount <= kLastBufferLine) EntryBuffer[LineCount].assign(WorkLine);
+    if (LineCount <= kLastBufferLine) {
+      EntryBuffer[LineCount].assign(WorkLine);
+      PlainLine[LineCount] = false;
+    }
     if (closing) break;
     WorkLine = readLineView(InputFile);
   }
@@ -64,21 +91,30 @@ bool readFirstEntry() {
   return true;
 }
 
-bool readNextEntryKeys() {
+bool readNextEntryKeys(bool (*needsNumber)(std::string_view keyValue)) {
   if (!skipEmptyLines()) return false;
   int keyLine = TagMap[KUR];
   int numberLine = TagMap[LNR];
   // A record too short to reach the line reads it empty.
-  EntryBuffer[keyLine].clear();
-  EntryBuffer[numberLine].clear();
-  int line = 1;
-  for (;;) {
+  clearLine(keyLine);
+  clearLine(numberLine);
+  // The last line looked at: KUR's, and LNR's where KUR gives no key. Both
+  // are at most 255.
+  int last = keyLine;
+  bool decided = false;
+  for (int line = 1;; ++line) {
     if (line == keyLine || line == numberLine) storeValue(line);
-    if (WorkLine.empty()) break;
-    // Stops at 256, past every tag's line, however long the record.
-    if (line <= kLastBufferLine) ++line;
+    if (WorkLine.empty()) return true;
+    if (!decided && line >= keyLine) {
+      decided = true;
+      if (needsNumber(EntryBuffer[keyLine])) last = std::max(last, numberLine);
+    }
+    if (decided && line >= last) break;
     WorkLine = readLineView(InputFile);
   }
+  // The rest of the record matters only for where it ends.
+  if (skipPastEmptyLine(InputFile)) return true;
+  while (!WorkLine.empty()) WorkLine = readLineView(InputFile);
   return true;
 }
 

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "io/text_file.h"
 
@@ -51,10 +52,16 @@ void analyseStructure();
 // so a field the record does not reach reads empty.
 bool readNextEntry();
 
-// Reads the next record like readNextEntry but stores only its KUR and LNR
-// values, for a first pass over the export that collects citation keys. The
-// other lines of the buffer are left as they were.
-bool readNextEntryKeys();
+// Reads the next record like readNextEntry but stores only its KUR value,
+// and its LNR value where `needsNumber` says so of the KUR value, for a first
+// pass over the export that collects citation keys. The lines after those are
+// passed over. The other lines of the buffer are left as they were.
+bool readNextEntryKeys(bool (*needsNumber)(std::string_view keyValue));
+
+// True when `value` is the whole of a field's buffer line (the very string,
+// not a copy) whose value held nothing but plain text besides translated
+// characters, so that BibTeX can take it as it stands.
+bool isPlainBufferLine(std::string_view value);
 
 // The value of tag `tag` in the current record.
 inline const std::string& fieldValue(Tag tag) { return EntryBuffer[TagMap[tag]]; }
