@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <random>
 #include <unistd.h>
 #include <vector>
 
@@ -82,6 +84,32 @@ TEST(ReadLineView, LinesAcrossBufferLoadsOfAFile) {
   EXPECT_EQ(linesByView(fromFile), linesByCopy(fromMemory));
   closeInput(fromFile);
   std::remove(path.c_str());
+}
+
+// Where the rest of a record lies whole in the buffer, skipping it ends where
+// reading it line by line up to its closing empty line ends; where it
+// cannot tell, it moves nothing. Random bytes from a few that matter: line
+// ends of every kind, code 26, and long stretches without a line end.
+TEST(SkipPastEmptyLine, EndsWhereReadingLineByLineEnds) {
+  std::mt19937 random(26);
+  const std::string pieces[] = {"a", "KUR: x", "\n", "\n", "\r\n", "\r", "\x1A", std::string(260, 'z')};
+  int skipped = 0;
+  for (int round = 0; round < 20000; ++round) {
+    std::string bytes;
+    for (std::size_t n = random() % 40; n > 0; --n) bytes += pieces[random() % std::size(pieces)];
+    TextInput fast, slow;
+    openInputFromMemory(fast, bytes);
+    openInputFromMemory(slow, bytes);
+    if (!skipPastEmptyLine(fast)) {
+      EXPECT_EQ(fast.pos, bytes.data());
+      continue;
+    }
+    ++skipped;
+    while (!atEnd(slow) && !readLineView(slow).empty()) {
+    }
+    ASSERT_EQ(fast.pos - bytes.data(), slow.pos - bytes.data()) << testing::PrintToString(bytes);
+  }
+  EXPECT_GT(skipped, 5000);
 }
 
 // Every byte of `set`, after any run of the bytes outside it, is found where
