@@ -160,29 +160,12 @@ constexpr ByteSet kNeedsTranslation = [] {
   return needs;
 }();
 
-// The first character in [p, end) that has a row, or `end`.
-const char* nextToTranslate(const char* p, const char* end) {
-  // Every code with a row is ";" or at least 128.
-  return findFirstOf<HighOrSemicolonMarks>(p, end, kNeedsTranslation);
-}
-
 // Every code with a row, and every byte that is not plain text.
 constexpr ByteSet kStopsWhilePlain = [] {
   ByteSet stops = kNeedsTranslation;
   for (int c = 0; c < 256; ++c) stops[c] = stops[c] || kNotPlainText[c];
   return stops;
 }();
-
-// nextToTranslate, which also clears `plain` at the first byte before it that
-// is not plain text and has no row. Looking for both in the same scan costs
-// little more than looking for the rows alone.
-const char* nextToTranslate(const char* p, const char* end, bool& plain) {
-  if (!plain) return nextToTranslate(p, end);
-  const char* next = findFirstOf<NotPlainOrSemicolonMarks>(p, end, kStopsWhilePlain);
-  if (next == end || kNeedsTranslation[static_cast<unsigned char>(*next)]) return next;
-  plain = false;
-  return nextToTranslate(next + 1, end);
-}
 
 // Replaces the content of `out` with `text`. Appending to an emptied string
 // is cheaper than the general assign, which must allow for `text` lying
@@ -202,33 +185,37 @@ void copyInto(std::string_view text, std::string& out) {
 const std::array<TranslationRow, 92> TranslationTable = kRows;
 
 bool translateInto(std::string_view text, std::string& out) {
-  const char* p = text.data();
-  const char* end = p + text.size();
-  bool plain = true;
-  const char* next = nextToTranslate(p, end, plain);
-  if (next == end) {
-    copyInto(text, out);
-    return plain;
-  }
   // The result is built in a scratch area that only grows, to the longest
   // replacement times the longest line plus the padding, so translating
-  // allocates nothing once it has seen the longest line. Unchanged stretches are copied whole:
-  // accented letters are few in a line.
+  // allocates nothing once it has seen the longest line. Unchanged stretches
+  // are copied whole.
   static std::string scratch;
   std::size_t room = text.size() * kLongestReplacement + sizeof(PaddedReplacement::text);
   if (scratch.size() < room) scratch.resize(room);
   char* o = scratch.data();
-  std::memcpy(o, p, static_cast<std::size_t>(next - p));
-  o += next - p;
-  while (next != end) {
-    const PaddedReplacement& replacement = kByCode[static_cast<unsigned char>(*next)];
+  const char* copied = text.data();
+  bool plain = true;
+  // One scan finds the codes with a row and the bytes that are not plain.
+  forEachOf<NotPlainOrSemicolonMarks>(text.data(), text.data() + text.size(), kStopsWhilePlain,
+                                      [&](const char* at) {
+    const PaddedReplacement& replacement = kByCode[static_cast<unsigned char>(*at)];
+    if (replacement.size == 0) {
+      plain = false;
+      return;
+    }
+    std::memcpy(o, copied, static_cast<std::size_t>(at - copied));
+    o += at - copied;
     std::memcpy(o, replacement.text, sizeof replacement.text);
     o += replacement.size;
-    p = next + 1;
-    next = nextToTranslate(p, end, plain);
-    std::memcpy(o, p, static_cast<std::size_t>(next - p));
-    o += next - p;
+    copied = at + 1;
+  });
+  if (copied == text.data()) {
+    copyInto(text, out);
+    return plain;
   }
+  const char* end = text.data() + text.size();
+  std::memcpy(o, copied, static_cast<std::size_t>(end - copied));
+  o += end - copied;
   // `text` may be `out` itself: it is read to the end before `out` changes.
   copyInto(std::string_view(scratch.data(), static_cast<std::size_t>(o - scratch.data())), out);
   return plain;

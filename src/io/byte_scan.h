@@ -58,9 +58,6 @@ inline constexpr ByteSet kNotPlainText = [] {
   return set;
 }();
 
-// Marks the bytes of `word` of 128 and above.
-inline constexpr std::uint64_t bytesHigh(std::uint64_t word) { return word & kEveryByte(0x80); }
-
 #if KARTCONV_SCAN_SIXTEEN
 // The sixteen-byte marks: one bit per byte of `v` (bit i for byte i), set
 // exactly for the bytes asked for.
@@ -86,14 +83,6 @@ struct ControlMarks {
   static std::uint64_t word(std::uint64_t w) { return bytesBelow(w, ' '); }
 #if KARTCONV_SCAN_SIXTEEN
   static unsigned vector(__m128i v) { return vectorMask(vectorBelow(v, ' ')); }
-#endif
-};
-
-// Bytes of 128 and above, and ";".
-struct HighOrSemicolonMarks {
-  static std::uint64_t word(std::uint64_t w) { return bytesHigh(w) | bytesEqual(w, ';'); }
-#if KARTCONV_SCAN_SIXTEEN
-  static unsigned vector(__m128i v) { return vectorMask(_mm_or_si128(v, vectorEqual(v, ';'))); }
 #endif
 };
 
@@ -158,4 +147,48 @@ const char* findFirstOf(const char* p, const char* end, const ByteSet& set) {
   }
   while (p != end && !set[static_cast<unsigned char>(*p)]) ++p;
   return p;
+}
+
+// Calls `visit(at)` for every position in [p, end) whose byte is in `set`,
+// in order. Sixteen bytes are marked at once and every byte of the block is
+// visited from that one mark: lines of German text hold many accented
+// letters close together.
+template <typename Marks, typename Visit>
+void forEachOf(const char* p, const char* end, const ByteSet& set, Visit visit) {
+#if KARTCONV_SCAN_SIXTEEN
+  if (end - p < 16) {
+    // A short value (a year, a page range) is marked from a copy, as one
+    // block: cheaper than eight bytes and then one byte at a time.
+    char block[16] = {};
+    std::memcpy(block, p, static_cast<std::size_t>(end - p));
+    unsigned marked = Marks::vector(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block)));
+    marked &= (1u << (end - p)) - 1;
+    for (; marked != 0; marked &= marked - 1) {
+      const char* at = p + std::countr_zero(marked);
+      if (set[static_cast<unsigned char>(*at)]) visit(at);
+    }
+    return;
+  }
+  {
+    // The last block overlaps the one before it; its bytes already visited
+    // are masked out.
+    const char* last = end - 16;
+    const char* visited = p;
+    for (;;) {
+      unsigned marked = Marks::vector(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+      marked &= ~0u << (visited - p);
+      for (; marked != 0; marked &= marked - 1) {
+        const char* at = p + std::countr_zero(marked);
+        if (set[static_cast<unsigned char>(*at)]) visit(at);
+      }
+      if (p == last) return;
+      visited = p + 16;
+      p = last - p > 16 ? p + 16 : last;
+    }
+  }
+#endif
+  for (const char* at = findFirstOf<Marks>(p, end, set); at != end;
+       at = findFirstOf<Marks>(at + 1, end, set)) {
+    visit(at);
+  }
 }

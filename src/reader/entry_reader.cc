@@ -1,6 +1,7 @@
 #include "reader/reader.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "convert/translate.h"
 
@@ -32,11 +33,20 @@ bool skipEmptyLines() {
 // clears its mark.
 std::array<bool, kLastBufferLine + 1> PlainLine{};
 
+// Which line a plain value's bytes may belong to, by the address of its
+// first byte: the writer asks of every value, and a look here costs less than
+// one at every field's line. Only a hint: the line's own mark decides.
+std::array<std::uint8_t, 64> LineByAddress{};
+std::size_t addressSlot(const char* data) {
+  return (reinterpret_cast<std::uintptr_t>(data) >> 4) % LineByAddress.size();
+}
+
 void storeValue(int line) {
   // The value starts at the sixth character; it is cut before it is
   // translated.
-  PlainLine[line] =
-      translateInto(WorkLine.size() > 5 ? WorkLine.substr(5) : std::string_view(), EntryBuffer[line]);
+  std::string& value = EntryBuffer[line];
+  PlainLine[line] = translateInto(WorkLine.size() > 5 ? WorkLine.substr(5) : std::string_view(), value);
+  if (PlainLine[line]) LineByAddress[addressSlot(value.data())] = static_cast<std::uint8_t>(line);
 }
 
 void clearLine(int line) {
@@ -52,13 +62,9 @@ void emptyLinesAfter(int closingLine) {
 }  // namespace
 
 bool isPlainBufferLine(std::string_view value) {
-  for (std::uint8_t line : TagMap) {
-    if (PlainLine[line] && EntryBuffer[line].data() == value.data() &&
-        EntryBuffer[line].size() == value.size()) {
-      return true;
-    }
-  }
-  return false;
+  std::uint8_t line = LineByAddress[addressSlot(value.data())];
+  return PlainLine[line] && EntryBuffer[line].data() == value.data() &&
+         EntryBuffer[line].size() == value.size();
 }
 
 void resetReader() {
