@@ -198,27 +198,62 @@ char* giveSuffix(std::uint64_t state, std::size_t slotIndex, char (&buffer)[16],
   return end;
 }
 
+
+// One bit per hash of the export's keys, some eight bits a record: a suffix
+// is mostly checked against this, which stays in the processor's cache,
+// and only on a set bit against the table.
+std::vector<std::uint64_t> RecordKeyBits;
+
+std::size_t recordKeyBit(std::uint64_t hash) {
+  // The low half of the hash, as the table uses the high half.
+  return static_cast<std::size_t>(((hash & 0xffffffffu) * (RecordKeyBits.size() * 64)) >> 32);
+}
+
+bool isRecordKey(std::uint64_t hash) {
+  std::size_t bit = recordKeyBit(hash);
+  if ((RecordKeyBits[bit / 64] >> (bit % 64) & 1) == 0) return false;
+  const KeySlot& slot = KeyTable[slotOf(KeyTable, hash)];
+  return (slot.info & kInExport) != 0;
+}
+
+// giveSuffix once every record's key is known. A suffixed key cannot be
+// another entry's: what follows its last "-" is the number, so the key it
+// extends is its own, and the suffixes of one key only grow. So the table
+// holds only the records' keys, and a suffix is checked against those.
+std::uint32_t giveCollectedSuffix(std::uint64_t state) {
+  KeySlot& slot = KeyTable[slotOf(KeyTable, finish(state))];
+  std::uint32_t suffix = std::max<std::uint32_t>(slot.info & kLastSuffix, 1);
+  char buffer[16] = {'-'};
+  for (;;) {
+    char* end = std::to_chars(buffer + 1, buffer + sizeof buffer, ++suffix).ptr;
+    std::string_view tail(buffer, static_cast<std::size_t>(end - buffer));
+    if (!isRecordKey(finish(fnv(state, tail)))) break;
+  }
+  slot.info = (slot.info & ~kLastSuffix) | suffix;
+  return suffix;
+}
+
 }  // namespace
 
 void endCollectingKeys() {
-  // Every entry adds at most one key to the table: its own the first time,
-  // a suffixed one when it repeats an earlier entry's key.
+  // At most one key per record; no suffixed key is added.
   resizeTable(CollectedCount + CollectedCount / 3 + 1024);
+  RecordKeyBits.assign(CollectedCount / 8 + 1, 0);
   // Every record's key first; one that an earlier record asks for already
   // keeps its state, the others become 0: their entries keep their keys.
   forEachCollected([](std::uint64_t& state) {
-    KeySlot& slot = findOrAdd(finish(state));
+    std::uint64_t hash = finish(state);
+    KeySlot& slot = findOrAdd(hash);
     if ((slot.info & kInExport) == 0) state = 0;
     slot.info |= kInExport;
+    std::size_t bit = recordKeyBit(hash);
+    RecordKeyBits[bit / 64] |= std::uint64_t{1} << (bit % 64);
   });
   // Then, in the order of the entries, each repeat's suffix.
   forEachCollected([](std::uint64_t& state) {
-    if (state == 0) return;
-    char buffer[16];
-    std::uint32_t suffix = 0;
-    giveSuffix(state, slotOf(KeyTable, finish(state)), buffer, suffix);
-    state = suffix;
+    if (state != 0) state = giveCollectedSuffix(state);
   });
+  RecordKeyBits = {};
   KeysCollected = true;
 }
 

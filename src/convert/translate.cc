@@ -180,28 +180,32 @@ void copyInto(std::string_view text, std::string& out) {
   out.append(text);
 }
 
+// The result of a translation is built in a scratch area that only grows, to
+// the longest replacement times the longest line plus the padding, so
+// translating allocates nothing once it has seen the longest line.
+std::string Scratch;
+
 }  // namespace
 
 const std::array<TranslationRow, 92> TranslationTable = kRows;
 
 bool translateInto(std::string_view text, std::string& out) {
-  // The result is built in a scratch area that only grows, to the longest
-  // replacement times the longest line plus the padding, so translating
-  // allocates nothing once it has seen the longest line. Unchanged stretches
-  // are copied whole.
-  static std::string scratch;
-  std::size_t room = text.size() * kLongestReplacement + sizeof(PaddedReplacement::text);
-  if (scratch.size() < room) scratch.resize(room);
-  char* o = scratch.data();
+  char* o = nullptr;
   const char* copied = text.data();
   bool plain = true;
   // One scan finds the codes with a row and the bytes that are not plain.
+  // Unchanged stretches are copied whole.
   forEachOf<NotPlainOrSemicolonMarks>(text.data(), text.data() + text.size(), kStopsWhilePlain,
                                       [&](const char* at) {
     const PaddedReplacement& replacement = kByCode[static_cast<unsigned char>(*at)];
     if (replacement.size == 0) {
       plain = false;
       return;
+    }
+    if (o == nullptr) {
+      std::size_t room = text.size() * kLongestReplacement + sizeof(PaddedReplacement::text);
+      if (Scratch.size() < room) Scratch.resize(room);
+      o = Scratch.data();
     }
     std::memcpy(o, copied, static_cast<std::size_t>(at - copied));
     o += at - copied;
@@ -217,7 +221,7 @@ bool translateInto(std::string_view text, std::string& out) {
   std::memcpy(o, copied, static_cast<std::size_t>(end - copied));
   o += end - copied;
   // `text` may be `out` itself: it is read to the end before `out` changes.
-  copyInto(std::string_view(scratch.data(), static_cast<std::size_t>(o - scratch.data())), out);
+  copyInto(std::string_view(Scratch.data(), static_cast<std::size_t>(o - Scratch.data())), out);
   return plain;
 }
 
