@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string_view>
@@ -76,18 +77,22 @@ std::string citationKey(std::string_view value) {
   bool plain = true;
   for (char c : value) plain = plain && !droppedFromKey(static_cast<unsigned char>(c));
   if (plain) return std::string(value);
-  std::string key;
+  // A key is never longer than its value: each replacement is longer than
+  // the letters it stands for.
+  std::string key(value.size(), '\0');
+  char* o = key.data();
   std::size_t i = 0;
   while (i < value.size()) {
     char c = value[i];
     const TranslationRow* match = c == '{' || c == '\\' || c == ' ' ? replacementAt(value.substr(i)) : nullptr;
     if (match != nullptr) {
-      key += match->plain;
+      o = std::copy(match->plain.begin(), match->plain.end(), o);
       i += match->replacement.size();
       continue;
     }
-    if (!droppedFromKey(static_cast<unsigned char>(c))) key += c;
+    if (!droppedFromKey(static_cast<unsigned char>(c))) *o++ = c;
     ++i;
   }
+  key.resize(static_cast<std::size_t>(o - key.data()));
   return key;
 }

@@ -149,20 +149,6 @@ const char* findFirstOf(const char* p, const char* end, const ByteSet& set) {
   return p;
 }
 
-// Copies `size` bytes, fewer than sixteen, with fixed-size moves that may
-// overlap: cheaper than a call for the short values most fields hold.
-inline void copyShort(char* to, const char* from, std::size_t size) {
-  if (size >= 8) {
-    std::memcpy(to, from, 8);
-    std::memcpy(to + size - 8, from + size - 8, 8);
-  } else if (size >= 4) {
-    std::memcpy(to, from, 4);
-    std::memcpy(to + size - 4, from + size - 4, 4);
-  } else {
-    for (std::size_t i = 0; i < size; ++i) to[i] = from[i];
-  }
-}
-
 // Calls `visit(at)` for every position in [p, end) whose byte is in `set`,
 // in order. Sixteen bytes are marked at once and every byte of the block is
 // visited from that one mark: lines of German text hold many accented
@@ -171,12 +157,26 @@ template <typename Marks, typename Visit>
 void forEachOf(const char* p, const char* end, const ByteSet& set, Visit visit) {
 #if KARTCONV_SCAN_SIXTEEN
   if (end - p < 16) {
-    // A short value (a year, a page range) is marked from a copy, as one
-    // block: cheaper than eight bytes and then one byte at a time.
-    char block[16] = {};
-    copyShort(block, p, static_cast<std::size_t>(end - p));
-    unsigned marked = Marks::vector(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block)));
-    marked &= (1u << (end - p)) - 1;
+    // A short value (a year, a page range) is marked as one block made of
+    // two overlapping loads: cheaper than eight bytes and then one byte at a
+    // time, and than a copy, which the block's load would wait for.
+    auto size = static_cast<unsigned>(end - p);
+    unsigned marked = 0;
+    if (size >= 8) {
+      std::uint64_t low, high;
+      std::memcpy(&low, p, 8);
+      std::memcpy(&high, end - 8, 8);
+      unsigned m = Marks::vector(_mm_set_epi64x(static_cast<long long>(high), static_cast<long long>(low)));
+      marked = (m & 0xffu) | (m >> 8 << (size - 8));
+    } else if (size >= 4) {
+      std::uint32_t low, high;
+      std::memcpy(&low, p, 4);
+      std::memcpy(&high, end - 4, 4);
+      unsigned m = Marks::vector(_mm_set_epi64x(0, static_cast<long long>(low | std::uint64_t{high} << 32)));
+      marked = (m & 0xfu) | ((m >> 4 & 0xfu) << (size - 4));
+    } else {
+      for (unsigned i = 0; i < size; ++i) marked |= unsigned{set[static_cast<unsigned char>(p[i])]} << i;
+    }
     for (; marked != 0; marked &= marked - 1) {
       const char* at = p + std::countr_zero(marked);
       if (set[static_cast<unsigned char>(*at)]) visit(at);
