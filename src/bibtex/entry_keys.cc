@@ -8,16 +8,54 @@
 // long the keys are.
 #include <algorithm>
 #include <charconv>
+#include <new>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "bibtex/bibtex.h"
+#include "platform/platform.h"
 #include "reader/reader.h"
 
 std::string EntryKey;
 std::uint64_t RenamedKeyCount = 0;
 
 namespace {
+
+// An array of `T`, all bytes zero at first, in memory from the system: the
+// key tables are large and filled in no order, and the system can back such
+// memory with large pages.
+template <typename T>
+class ZeroedArray {
+  static_assert(std::is_trivially_copyable_v<T>);
+
+ public:
+  ZeroedArray() = default;
+  explicit ZeroedArray(std::size_t size)
+      : data_(static_cast<T*>(platform::allocateZeroed(size * sizeof(T)))), size_(size) {
+    if (data_ == nullptr) throw std::bad_alloc();
+  }
+  ZeroedArray(ZeroedArray&& other) noexcept
+      : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)) {}
+  ZeroedArray& operator=(ZeroedArray&& other) noexcept {
+    std::swap(data_, other.data_);
+    std::swap(size_, other.size_);
+    return *this;
+  }
+  ~ZeroedArray() { platform::freeZeroed(data_, size_ * sizeof(T)); }
+
+  std::size_t size() const { return size_; }
+  T* data() { return data_; }
+  T& operator[](std::size_t i) { return data_[i]; }
+  const T& operator[](std::size_t i) const { return data_[i]; }
+  T* begin() { return data_; }
+  T* end() { return data_ + size_; }
+
+ private:
+  T* data_ = nullptr;
+  std::size_t size_ = 0;
+};
 
 struct KeySlot {
   std::uint32_t hashHigh = 0;  // hash 0: a free slot
@@ -30,14 +68,14 @@ constexpr std::uint32_t kInExport = 1u << 31;  // a record of the export asks fo
 constexpr std::uint32_t kTaken = 1u << 30;     // an entry written so far has it
 constexpr std::uint32_t kLastSuffix = kTaken - 1;
 
-std::vector<KeySlot> KeyTable;
+ZeroedArray<KeySlot> KeyTable;
 std::size_t KeysUsed = 0;
 
-// The first pass's keys as FNV states (see below), in blocks so that
+// The first pass's keys as FNV states (see below), in blocks of 2 MiB so that
 // collecting them never copies. endCollectingKeys turns each into what its
 // entry gets: 0 for the key it asks for, else the suffix number.
-std::vector<std::vector<std::uint64_t>> CollectedKeys;
-constexpr std::size_t kBlock = 8192;
+std::vector<ZeroedArray<std::uint64_t>> CollectedKeys;
+constexpr std::size_t kBlock = 262144;
 std::size_t CollectedCount = 0;
 bool KeysCollected = false;
 
@@ -76,7 +114,7 @@ std::size_t homeOf(std::size_t capacity, std::uint64_t hash) {
   return static_cast<std::size_t>(((hash >> 32) * capacity) >> 32);
 }
 
-std::size_t slotOf(const std::vector<KeySlot>& table, std::uint64_t hash) {
+std::size_t slotOf(const ZeroedArray<KeySlot>& table, std::uint64_t hash) {
   std::size_t capacity = table.size();
   std::size_t i = homeOf(capacity, hash);
   while (!isFree(table[i]) && !holds(table[i], hash)) i = i + 1 == capacity ? 0 : i + 1;
@@ -88,7 +126,7 @@ std::uint64_t hashOf(const KeySlot& slot) {
 }
 
 void resizeTable(std::size_t capacity) {
-  std::vector<KeySlot> bigger(capacity);
+  ZeroedArray<KeySlot> bigger(capacity);
   for (const KeySlot& slot : KeyTable) {
     if (!isFree(slot)) bigger[slotOf(bigger, hashOf(slot))] = slot;
   }
@@ -116,9 +154,9 @@ bool isKnown(std::uint64_t hash) {
 }  // namespace
 
 void resetEntryKeys() {
-  KeyTable = {};
+  KeyTable = ZeroedArray<KeySlot>();
   KeysUsed = 0;
-  CollectedKeys = {};
+  CollectedKeys.clear();
   CollectedCount = 0;
   KeysCollected = false;
   EntryKey.clear();
@@ -144,10 +182,8 @@ std::string recordKey(std::uint64_t entryNumber) {
 }
 
 void collectExportKey(std::uint64_t entryNumber) {
-  if (CollectedKeys.empty() || CollectedKeys.back().size() == kBlock) {
-    CollectedKeys.emplace_back().reserve(kBlock);
-  }
-  CollectedKeys.back().push_back(fnv(kFnvStart, recordKey(entryNumber)));
+  if (CollectedCount % kBlock == 0) CollectedKeys.emplace_back(kBlock);
+  CollectedKeys.back()[CollectedCount % kBlock] = fnv(kFnvStart, recordKey(entryNumber));
   ++CollectedCount;
 }
 
@@ -202,7 +238,7 @@ char* giveSuffix(std::uint64_t state, std::size_t slotIndex, char (&buffer)[16],
 // One bit per hash of the export's keys, some eight bits a record: a suffix
 // is mostly checked against this, which stays in the processor's cache,
 // and only on a set bit against the table.
-std::vector<std::uint64_t> RecordKeyBits;
+ZeroedArray<std::uint64_t> RecordKeyBits;
 
 std::size_t recordKeyBit(std::uint64_t hash) {
   // The low half of the hash, as the table uses the high half.
@@ -238,7 +274,7 @@ std::uint32_t giveCollectedSuffix(std::uint64_t state) {
 void endCollectingKeys() {
   // At most one key per record; no suffixed key is added.
   resizeTable(CollectedCount + CollectedCount / 3 + 1024);
-  RecordKeyBits.assign(CollectedCount / 8 + 1, 0);
+  RecordKeyBits = ZeroedArray<std::uint64_t>(CollectedCount / 512 + 1);
   // Every record's key first; one that an earlier record asks for already
   // keeps its state, the others become 0: their entries keep their keys.
   forEachCollected([](std::uint64_t& state) {
@@ -253,7 +289,7 @@ void endCollectingKeys() {
   forEachCollected([](std::uint64_t& state) {
     if (state != 0) state = giveCollectedSuffix(state);
   });
-  RecordKeyBits = {};
+  RecordKeyBits = ZeroedArray<std::uint64_t>();
   KeysCollected = true;
 }
 

@@ -85,6 +85,14 @@ std::string consoleName(std::string_view name);
 // shows code page 437.
 bool consoleShowsUtf8();
 
+// Zero-filled memory for a large table that is filled in no order (the
+// citation keys of a whole export), or nullptr when none is left. Blocks of 2
+// MiB and more are backed by large pages where the system offers them:
+// first touching each small page of such a table costs more than the work
+// done in it. freeZeroed takes the same size.
+void* allocateZeroed(std::size_t bytes);
+void freeZeroed(void* memory, std::size_t bytes);
+
 File standardOutput();
 File standardError();
 

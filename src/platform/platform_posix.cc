@@ -4,10 +4,12 @@
 #include <cerrno>
 #include <clocale>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <langinfo.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -188,6 +190,40 @@ bool consoleShowsUtf8() {
 
 File standardOutput() { return STDOUT_FILENO; }
 File standardError() { return STDERR_FILENO; }
+
+namespace {
+constexpr std::size_t kLargePage = std::size_t{2} << 20;
+constexpr std::size_t kPage = 4096;
+std::size_t roundUp(std::size_t bytes, std::size_t unit) { return (bytes + unit - 1) / unit * unit; }
+}  // namespace
+
+void* allocateZeroed(std::size_t bytes) {
+  if (bytes < kLargePage) return std::calloc(bytes, 1);
+  // Mapped fresh, so zero already; aligned to a large page so that the
+  // system can back it with large pages.
+  std::size_t length = roundUp(bytes, kPage);
+  std::size_t mapped = length + kLargePage;
+  void* start = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (start == MAP_FAILED) return nullptr;
+  auto first = reinterpret_cast<std::uintptr_t>(start);
+  std::uintptr_t aligned = roundUp(first, kLargePage);
+  if (aligned != first) ::munmap(start, aligned - first);
+  std::size_t tail = first + mapped - (aligned + length);
+  if (tail != 0) ::munmap(reinterpret_cast<void*>(aligned + length), tail);
+#ifdef MADV_HUGEPAGE
+  ::madvise(reinterpret_cast<void*>(aligned), length, MADV_HUGEPAGE);
+#endif
+  return reinterpret_cast<void*>(aligned);
+}
+
+void freeZeroed(void* memory, std::size_t bytes) {
+  if (memory == nullptr) return;
+  if (bytes < kLargePage) {
+    std::free(memory);
+    return;
+  }
+  ::munmap(memory, roundUp(bytes, kPage));
+}
 
 void exitProcess(int code) { ::_exit(code); }
 

@@ -223,6 +223,17 @@ std::string consoleName(std::string_view name) {
   return toCodePage(fromUtf8(name), codePage);
 }
 
+// Committed pages are zero; Windows gives large pages only to processes with
+// a privilege, so these are ordinary pages.
+void* allocateZeroed(std::size_t bytes) {
+  if (bytes == 0) bytes = 1;
+  return VirtualAlloc(nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+}
+
+void freeZeroed(void* memory, std::size_t) {
+  if (memory != nullptr) VirtualFree(memory, 0, MEM_RELEASE);
+}
+
 void exitProcess(int code) { ExitProcess(static_cast<UINT>(code)); }
 
 }  // namespace platform
