@@ -73,15 +73,15 @@ bool givesEmptyKey(std::string_view value) {
 }
 
 std::string citationKey(std::string_view value) {
-  // Most keys are typed as keys: nothing to drop and no accent command.
-  bool plain = true;
-  for (char c : value) plain = plain && !droppedFromKey(static_cast<unsigned char>(c));
-  if (plain) return std::string(value);
+  // Most keys are typed as keys: nothing to drop and no accent command. The
+  // characters before the first one to drop or replace stay as they are.
+  std::size_t i = 0;
+  while (i < value.size() && !droppedFromKey(static_cast<unsigned char>(value[i]))) ++i;
+  if (i == value.size()) return std::string(value);
   // A key is never longer than its value: each replacement is longer than
   // the letters it stands for.
   std::string key(value.size(), '\0');
-  char* o = key.data();
-  std::size_t i = 0;
+  char* o = std::copy(value.begin(), value.begin() + static_cast<std::ptrdiff_t>(i), key.data());
   while (i < value.size()) {
     char c = value[i];
     const TranslationRow* match = c == '{' || c == '\\' || c == ' ' ? replacementAt(value.substr(i)) : nullptr;

@@ -40,7 +40,8 @@ void writeOptionalField(TextOutput& file, std::string_view before, std::string_v
                         std::string_view after, ValueKind kind) {
   // "#" alone is no value.
   if (value.empty() || value == "#") return;
-  if (!stripBareMark(value)) {
+  // Nearly every value is written in its delimiters; only a "#" asks more.
+  if (value.front() != '#' || !stripBareMark(value)) {
     write(file, before);
     writeSafeValue(file, value, kind);
     write(file, after);

@@ -282,10 +282,9 @@ std::string safeValue(std::string_view value, ValueKind kind) {
   return makeSafe(value, kind);
 }
 
-void writeSafeValue(TextOutput& file, std::string_view value, ValueKind kind) {
-  // Most values hold nothing that a step would change; the reader knows that
-  // already of most field values, as it translated them.
-  if (kind == ValueKind::kKey || isPlainBufferLine(value) || isAlreadySafe(value, kind)) {
+void writeCheckedValue(TextOutput& file, std::string_view value, ValueKind kind) {
+  // Most values hold nothing that a step would change.
+  if (isAlreadySafe(value, kind)) {
     write(file, value);
     return;
   }

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "io/text_file.h"
+#include "reader/reader.h"
 
 // "a" to "z" and "A" to "Z": the letters of TeX's control words and of
 // BibTeX's macro names.
@@ -34,6 +35,19 @@ enum class ValueKind {
 //     backslash stands before it.
 // A value that is already valid is written byte for byte as it stands.
 void writeSafeValue(TextOutput& file, std::string_view value, ValueKind kind = ValueKind::kText);
+
+// writeSafeValue for a value that is no plain field value of the reader.
+void writeCheckedValue(TextOutput& file, std::string_view value, ValueKind kind);
+
+// Most values are a field's value that the reader found plain as it
+// translated it; those are written here at once, without another look.
+inline void writeSafeValue(TextOutput& file, std::string_view value, ValueKind kind) {
+  if (kind == ValueKind::kKey || isPlainBufferLine(value)) {
+    write(file, value);
+    return;
+  }
+  writeCheckedValue(file, value, kind);
+}
 
 // The same, into a string (replacing its content); for tests and tools.
 std::string safeValue(std::string_view value, ValueKind kind = ValueKind::kText);
