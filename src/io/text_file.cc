@@ -173,35 +173,38 @@ bool skipPastEmptyLine(TextInput& in) {
     return true;
   }
 #if KARTCONV_SCAN_SIXTEEN
-  // Sixteen positions at a time: where a line feed is followed by an empty
-  // line ("\n\n" or "\n\r\n"), and where a byte breaks the simple line ends
-  // (code 26, or a carriage return without a line feed after it). One branch
-  // per sixteen bytes, not one per line: records are mostly short lines.
+  // Thirty-two positions at a time, marking where a line feed is followed by
+  // a line feed or a carriage return (an empty line may start there), and the
+  // bytes that break the simple line ends: code 26, and a carriage return
+  // without a line feed after it. Most blocks hold neither: one branch per
+  // block, not one per line, as records are mostly short lines.
   const __m128i lineFeed = _mm_set1_epi8('\n');
   const __m128i carriageReturn = _mm_set1_epi8('\r');
   const __m128i endOfInput = _mm_set1_epi8(kEndOfInput);
-  while (end - p >= 18) {
-    __m128i at0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    __m128i at1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
-    __m128i at2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2));
+  auto notable = [&](const char* at) {
+    __m128i at0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    __m128i at1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 1));
     __m128i feed1 = _mm_cmpeq_epi8(at1, lineFeed);
-    __m128i emptyNext = _mm_and_si128(
-        _mm_cmpeq_epi8(at0, lineFeed),
-        _mm_or_si128(feed1, _mm_and_si128(_mm_cmpeq_epi8(at1, carriageReturn),
-                                          _mm_cmpeq_epi8(at2, lineFeed))));
-    __m128i broken = _mm_or_si128(_mm_cmpeq_epi8(at0, endOfInput),
-                                  _mm_andnot_si128(feed1, _mm_cmpeq_epi8(at0, carriageReturn)));
-    unsigned found = vectorMask(emptyNext);
-    unsigned bad = vectorMask(broken);
-    if ((found | bad) != 0) {
-      // A break at or before the line feed found leaves the reading to the
-      // caller; bytes of the empty line itself are checked here.
-      if (found == 0 || (bad & ((found & -found) * 2 - 1)) != 0) return false;
-      const char* feed = p + std::countr_zero(found);
-      in.pos = feed + (feed[1] == '\n' ? 2 : 3);
+    __m128i endsLine = _mm_or_si128(feed1, _mm_cmpeq_epi8(at1, carriageReturn));
+    __m128i marked = _mm_and_si128(_mm_cmpeq_epi8(at0, lineFeed), endsLine);
+    marked = _mm_or_si128(marked, _mm_cmpeq_epi8(at0, endOfInput));
+    marked = _mm_or_si128(marked, _mm_andnot_si128(feed1, _mm_cmpeq_epi8(at0, carriageReturn)));
+    return vectorMask(marked);
+  };
+  while (end - p >= 35) {
+    std::uint32_t marked = notable(p) | notable(p + 16) << 16;
+    for (; marked != 0; marked &= marked - 1) {
+      const char* at = p + std::countr_zero(marked);
+      if (*at != '\n') return false;  // code 26 or a lone carriage return
+      if (at[1] == '\n') {
+        in.pos = at + 2;
+        return true;
+      }
+      if (at[2] != '\n') return false;  // the carriage return is alone
+      in.pos = at + 3;
       return true;
     }
-    p += 16;
+    p += 32;
   }
 #endif
   return false;
