@@ -1,5 +1,6 @@
 #include "bibtex/safe_value.h"
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -140,7 +141,19 @@ bool isAlreadySafe(std::string_view value, ValueKind kind) {
   return depth == 0;
 }
 
+// Each step below first looks whether it has anything to do in the value:
+// most values that need one step need no other, and copying a value whole
+// costs less than building it a character at a time.
+bool holdsAnyOf(std::string_view value, std::string_view characters) {
+  return value.find_first_of(characters) != std::string_view::npos;
+}
+
 void replaceBytes(std::string_view value, std::string& out) {
+  if (std::all_of(value.begin(), value.end(),
+                  [](char c) { return kByteActions[static_cast<unsigned char>(c)].keep; })) {
+    out.assign(value);
+    return;
+  }
   out.clear();
   for (char c : value) {
     const ByteAction& action = kByteActions[static_cast<unsigned char>(c)];
@@ -153,6 +166,10 @@ void replaceBytes(std::string_view value, std::string& out) {
 }
 
 void replaceUnmatchedBraces(const std::string& value, std::string& out) {
+  if (!holdsAnyOf(value, "{}")) {
+    out.assign(value);
+    return;
+  }
   std::vector<bool> unmatched(value.size(), false);
   std::vector<std::size_t> open;
   for (std::size_t i = 0; i < value.size(); ++i) {
@@ -201,6 +218,10 @@ std::size_t endOfAccented(const std::string& value, std::size_t i) {
 }
 
 void braceQuotes(const std::string& value, std::string& out) {
+  if (!holdsAnyOf(value, "\"")) {
+    out.assign(value);
+    return;
+  }
   out.clear();
   int depth = 0;
   for (std::size_t i = 0; i < value.size(); ++i) {
@@ -228,6 +249,10 @@ void braceQuotes(const std::string& value, std::string& out) {
 }
 
 void escapeSpecials(const std::string& value, std::string& out) {
+  if (!holdsAnyOf(value, "&%#$_^")) {
+    out.assign(value);
+    return;
+  }
   auto escaped = [&](std::size_t i) { return i > 0 && value[i - 1] == '\\'; };
   std::size_t dollars = 0;
   std::size_t lastDollar = 0;
