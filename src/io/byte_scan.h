@@ -91,15 +91,15 @@ struct ControlMarks {
 struct NotPlainMarks {
   static std::uint64_t word(std::uint64_t w) { return bytesNotPlain(w); }
 #if KARTCONV_SCAN_SIXTEEN
-  static unsigned vector(__m128i v) {
-    // Signed, codes 128 to 255 are below 0.
-    __m128i marked = _mm_cmplt_epi8(v, _mm_set1_epi8(' '));
-    marked = _mm_or_si128(marked, vectorEqual(v, 127));
-    marked = _mm_or_si128(marked, vectorBetween(v, '"', '&' - '"'));
-    marked = _mm_or_si128(marked, vectorBetween(v, '\\', '_' - '\\'));
-    marked = _mm_or_si128(marked, vectorBetween(v, '{', '}' - '{'));
-    return vectorMask(marked);
+  // Signed, codes 128 to 255 are below 0: below "'" but for the blank marks
+  // control and 8-bit codes and ! " # $ % &; 92 to 95 are \ ] ^ _; above "z"
+  // are { | } ~ DEL.
+  static __m128i marks(__m128i v) {
+    __m128i marked = _mm_andnot_si128(vectorEqual(v, ' '), _mm_cmplt_epi8(v, _mm_set1_epi8('\'')));
+    marked = _mm_or_si128(marked, vectorEqual(_mm_and_si128(v, _mm_set1_epi8(static_cast<char>(0xFC))), '\\'));
+    return _mm_or_si128(marked, _mm_cmpgt_epi8(v, _mm_set1_epi8('z')));
   }
+  static unsigned vector(__m128i v) { return vectorMask(marks(v)); }
 #endif
 };
 
@@ -107,7 +107,9 @@ struct NotPlainMarks {
 struct NotPlainOrSemicolonMarks {
   static std::uint64_t word(std::uint64_t w) { return bytesNotPlain(w) | bytesEqual(w, ';'); }
 #if KARTCONV_SCAN_SIXTEEN
-  static unsigned vector(__m128i v) { return NotPlainMarks::vector(v) | vectorMask(vectorEqual(v, ';')); }
+  static unsigned vector(__m128i v) {
+    return vectorMask(_mm_or_si128(NotPlainMarks::marks(v), vectorEqual(v, ';')));
+  }
 #endif
 };
 
