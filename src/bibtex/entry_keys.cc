@@ -274,7 +274,7 @@ std::uint32_t giveCollectedSuffix(std::uint64_t state) {
 void endCollectingKeys() {
   // At most one key per record; no suffixed key is added.
   resizeTable(CollectedCount + CollectedCount / 3 + 1024);
-  RecordKeyBits = ZeroedArray<std::uint64_t>(CollectedCount / 512 + 1);
+  RecordKeyBits = ZeroedArray<std::uint64_t>(CollectedCount / 8 + 1);
   // Every record's key first; one that an earlier record asks for already
   // keeps its state, the others become 0: their entries keep their keys.
   forEachCollected([](std::uint64_t& state) {
