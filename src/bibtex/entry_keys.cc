@@ -3,9 +3,11 @@
 // btparse and biber refuse an empty one.
 //
 // Keys are kept as 64-bit hashes of their lower-case form in one open
-// addressing table of 12-byte slots. With every record's key known before
-// the first entry is written, that is at most some 16 bytes a record, however
-// long the keys are.
+// addressing table of 12-byte slots, however long the keys are. With every
+// record's key known before the first entry is written, the table holds the
+// records' keys alone (some 16 bytes a record) and each entry's suffix is
+// decided before the first is written (8 bytes a record); an export read
+// once (a pipe) fills the table with every key given, growing it as needed.
 #include <algorithm>
 #include <charconv>
 #include <new>
@@ -234,7 +236,6 @@ char* giveSuffix(std::uint64_t state, std::size_t slotIndex, char (&buffer)[16],
   return end;
 }
 
-
 // One bit per hash of the export's keys, some eight bits a record: a suffix
 // is mostly checked against this, which stays in the processor's cache,
 // and only on a set bit against the table.
@@ -314,8 +315,11 @@ void giveEntryKey(std::uint64_t entryNumber) {
   }
   std::uint64_t state = fnv(kFnvStart, key);
   KeySlot& slot = findOrAdd(finish(state));
-  // An export read only once (a pipe) makes its keys known as it goes.
-  if ((slot.info & kTaken) == 0) {
+  // An export read only once (a pipe) makes its keys known as it goes. A
+  // record the first pass did not see (the export grew in between) keeps its
+  // key only where no record asks for it either: the first record that does
+  // has it.
+  if ((slot.info & (kTaken | kInExport)) == 0) {
     slot.info |= kTaken | kInExport;
     EntryKey = std::move(key);
     if (renamed) ++RenamedKeyCount;

@@ -86,8 +86,8 @@ struct ControlMarks {
 #endif
 };
 
-// What bytesNotPlain marks, and a little less: control and 8-bit codes, DEL,
-// " # $ % &, \ ] ^ _, { | }.
+// The bytes that are not plain text, and a few plain ones that share their
+// ranges (! ] | ~), looked at once more against the set.
 struct NotPlainMarks {
   static std::uint64_t word(std::uint64_t w) { return bytesNotPlain(w); }
 #if KARTCONV_SCAN_SIXTEEN
