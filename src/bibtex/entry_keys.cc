@@ -9,6 +9,8 @@
 // decided before the first is written (8 bytes a record); an export read
 // once (a pipe) fills the table with every key given, growing it as needed.
 #include <algorithm>
+#include <bit>
+#include <cmath>
 #include <charconv>
 #include <new>
 #include <string>
@@ -270,21 +272,37 @@ std::uint32_t giveCollectedSuffix(std::uint64_t state) {
   return suffix;
 }
 
+
+// About how many different keys set the bits: each sets one of `bits` at
+// random, so the share of bits left clear tells their number.
+std::size_t estimatedKeys(std::size_t bits) {
+  std::size_t clear = 0;
+  for (std::uint64_t word : RecordKeyBits) clear += 64 - static_cast<std::size_t>(std::popcount(word));
+  if (clear == 0) return bits;
+  return static_cast<std::size_t>(-static_cast<double>(bits) *
+                                  std::log(static_cast<double>(clear) / static_cast<double>(bits)));
+}
+
 }  // namespace
 
 void endCollectingKeys() {
-  // At most one key per record; no suffixed key is added.
-  resizeTable(CollectedCount + CollectedCount / 3 + 1024);
   RecordKeyBits = ZeroedArray<std::uint64_t>(CollectedCount / 8 + 1);
+  for (std::size_t i = 0; i < CollectedCount; ++i) {
+    std::size_t bit = recordKeyBit(finish(CollectedKeys[i / kBlock][i % kBlock]));
+    RecordKeyBits[bit / 64] |= std::uint64_t{1} << (bit % 64);
+  }
+  // The table holds the different keys of the records, at most one a record:
+  // sized for as many as the bits tell (a few more, and it grows if they were
+  // more still), so that an export whose keys repeat much needs a small one,
+  // which stays in the processor's cache.
+  std::size_t keys = std::min(CollectedCount, estimatedKeys(RecordKeyBits.size() * 64) * 9 / 8);
+  resizeTable(keys + keys / 3 + 1024);
   // Every record's key first; one that an earlier record asks for already
   // keeps its state, the others become 0: their entries keep their keys.
   forEachCollected([](std::uint64_t& state) {
-    std::uint64_t hash = finish(state);
-    KeySlot& slot = findOrAdd(hash);
+    KeySlot& slot = findOrAdd(finish(state));
     if ((slot.info & kInExport) == 0) state = 0;
     slot.info |= kInExport;
-    std::size_t bit = recordKeyBit(hash);
-    RecordKeyBits[bit / 64] |= std::uint64_t{1} << (bit % 64);
   });
   // Then, in the order of the entries, each repeat's suffix.
   forEachCollected([](std::uint64_t& state) {
