@@ -211,8 +211,11 @@ TEST_F(CliTest, FailingConsoleEndsTheRun) {
 // What a terminal shows of a run: kartconv started with `environment` from a
 // shell in a detached tmux session, and the text of its window.
 std::string shownInTerminal(const std::string& environment, const std::string& arguments) {
-  const std::string tmux =
-      "env -u TMUX tmux -f /dev/null -L kartconv_test_" + std::to_string(getpid()) + " ";
+  // A server of its own for each call: one that was just killed may still be
+  // going away when the next call starts, and takes that call with it.
+  static int calls = 0;
+  const std::string tmux = "env -u TMUX tmux -f /dev/null -L kartconv_test_" +
+                           std::to_string(getpid()) + "_" + std::to_string(++calls) + " ";
   const std::string command = "env -i " + environment + " " + KARTCONV_PROGRAM + " " +
                               arguments + "; tmux wait-for -S done";
   const fs::path shown = fs::temp_directory_path() /
