@@ -75,11 +75,21 @@ constexpr std::uint32_t kLastSuffix = kTaken - 1;
 ZeroedArray<KeySlot> KeyTable;
 std::size_t KeysUsed = 0;
 
-// The first pass's keys as FNV states (see below), in blocks of 2 MiB so that
+// The first pass's keys as FNV states (see below), in blocks so that
 // collecting them never copies. endCollectingKeys turns each into what its
 // entry gets: 0 for the key it asks for, else the suffix number.
 std::vector<ZeroedArray<std::uint64_t>> CollectedKeys;
+// The first block is small, so that a short export (and the fuzzer, which
+// converts many) takes no 2 MiB block; the later ones are 2 MiB each.
+constexpr std::size_t kFirstBlock = 8192;
 constexpr std::size_t kBlock = 262144;
+
+// The collected entry `i` (from 0).
+std::uint64_t& collectedAt(std::size_t i) {
+  if (i < kFirstBlock) return CollectedKeys[0][i];
+  i -= kFirstBlock;
+  return CollectedKeys[1 + i / kBlock][i % kBlock];
+}
 std::size_t CollectedCount = 0;
 bool KeysCollected = false;
 
@@ -186,8 +196,11 @@ std::string recordKey(std::uint64_t entryNumber) {
 }
 
 void collectExportKey(std::uint64_t entryNumber) {
-  if (CollectedCount % kBlock == 0) CollectedKeys.emplace_back(kBlock);
-  CollectedKeys.back()[CollectedCount % kBlock] = fnv(kFnvStart, recordKey(entryNumber));
+  if (CollectedCount == 0) CollectedKeys.emplace_back(kFirstBlock);
+  if (CollectedCount >= kFirstBlock && (CollectedCount - kFirstBlock) % kBlock == 0) {
+    CollectedKeys.emplace_back(kBlock);
+  }
+  collectedAt(CollectedCount) = fnv(kFnvStart, recordKey(entryNumber));
   ++CollectedCount;
 }
 
@@ -210,7 +223,7 @@ constexpr std::size_t kAhead = 8;
 template <typename Visit>
 void forEachCollected(Visit visit) {
   std::size_t count = CollectedCount;
-  auto at = [](std::size_t i) -> std::uint64_t& { return CollectedKeys[i / kBlock][i % kBlock]; };
+  auto at = collectedAt;
   for (std::size_t i = 0; i < count; ++i) {
     if (i + kAhead < count && at(i + kAhead) != 0) prefetchHome(finish(at(i + kAhead)));
     visit(at(i));
@@ -288,7 +301,7 @@ std::size_t estimatedKeys(std::size_t bits) {
 void endCollectingKeys() {
   RecordKeyBits = ZeroedArray<std::uint64_t>(CollectedCount / 8 + 1);
   for (std::size_t i = 0; i < CollectedCount; ++i) {
-    std::size_t bit = recordKeyBit(finish(CollectedKeys[i / kBlock][i % kBlock]));
+    std::size_t bit = recordKeyBit(finish(collectedAt(i)));
     RecordKeyBits[bit / 64] |= std::uint64_t{1} << (bit % 64);
   }
   // The table holds the different keys of the records, at most one a record:
@@ -320,7 +333,7 @@ void giveEntryKey(std::uint64_t entryNumber) {
   // number from reading past what the first pass noted.
   bool collected = KeysCollected && entryNumber <= CollectedCount;
   if (collected) {
-    std::uint64_t suffix = CollectedKeys[(entryNumber - 1) / kBlock][(entryNumber - 1) % kBlock];
+    std::uint64_t suffix = collectedAt(entryNumber - 1);
     EntryKey = std::move(key);
     if (suffix != 0) {
       char buffer[16] = {'-'};
