@@ -230,25 +230,30 @@ void forEachCollected(Visit visit) {
   }
 }
 
-// The smallest suffix from 2 on that, appended to the key of FNV state
-// `state` (held in `slot`), gives a key no record asks for and no entry has;
-// that key is noted as taken. Suffixes below the last one given to this key
-// were refused or given before, and stay so. Writes "-" and the number into
-// `buffer`, returning its end.
-char* giveSuffix(std::uint64_t state, std::size_t slotIndex, char (&buffer)[16],
-                 std::uint32_t& suffix) {
-  suffix = std::max<std::uint32_t>(KeyTable[slotIndex].info & kLastSuffix, 1);
+// "-" and `suffix`, written into `buffer`: the text a repeated key gets.
+std::string_view suffixText(std::uint64_t suffix, char (&buffer)[16]) {
   buffer[0] = '-';
-  char* end;
+  char* end = std::to_chars(buffer + 1, buffer + sizeof buffer, suffix).ptr;
+  return {buffer, static_cast<std::size_t>(end - buffer)};
+}
+
+// The smallest suffix from 2 on that, appended to the key of FNV state
+// `state` (held in the slot at `slotIndex`), gives a key no record asks for
+// and no entry has; that key is noted as taken. Suffixes below the last one
+// given to this key were refused or given before, and stay so. Returns its
+// text, written into `buffer`.
+std::string_view giveSuffix(std::uint64_t state, std::size_t slotIndex, char (&buffer)[16]) {
+  std::uint32_t suffix = std::max<std::uint32_t>(KeyTable[slotIndex].info & kLastSuffix, 1);
+  std::string_view tail;
   std::uint64_t candidateHash;
   do {
-    end = std::to_chars(buffer + 1, buffer + 16, ++suffix).ptr;
-    candidateHash = finish(fnv(state, std::string_view(buffer, static_cast<std::size_t>(end - buffer))));
+    tail = suffixText(++suffix, buffer);
+    candidateHash = finish(fnv(state, tail));
   } while (isKnown(candidateHash));
   KeyTable[slotIndex].info = (KeyTable[slotIndex].info & ~kLastSuffix) | suffix;
   // Adding may move the table: the slot is not used after this.
   findOrAdd(candidateHash).info |= kTaken;
-  return end;
+  return tail;
 }
 
 // One bit per hash of the export's keys, some eight bits a record: a suffix
@@ -275,11 +280,8 @@ bool isRecordKey(std::uint64_t hash) {
 std::uint32_t giveCollectedSuffix(std::uint64_t state) {
   KeySlot& slot = KeyTable[slotOf(KeyTable, finish(state))];
   std::uint32_t suffix = std::max<std::uint32_t>(slot.info & kLastSuffix, 1);
-  char buffer[16] = {'-'};
-  for (;;) {
-    char* end = std::to_chars(buffer + 1, buffer + sizeof buffer, ++suffix).ptr;
-    std::string_view tail(buffer, static_cast<std::size_t>(end - buffer));
-    if (!isRecordKey(finish(fnv(state, tail)))) break;
+  char buffer[16];
+  while (isRecordKey(finish(fnv(state, suffixText(++suffix, buffer))))) {
   }
   slot.info = (slot.info & ~kLastSuffix) | suffix;
   return suffix;
@@ -336,9 +338,8 @@ void giveEntryKey(std::uint64_t entryNumber) {
     std::uint64_t suffix = collectedAt(entryNumber - 1);
     EntryKey = std::move(key);
     if (suffix != 0) {
-      char buffer[16] = {'-'};
-      char* end = std::to_chars(buffer + 1, buffer + sizeof buffer, suffix).ptr;
-      EntryKey.append(buffer, end);
+      char buffer[16];
+      EntryKey += suffixText(suffix, buffer);
       renamed = true;
     }
     if (renamed) ++RenamedKeyCount;
@@ -357,9 +358,8 @@ void giveEntryKey(std::uint64_t entryNumber) {
     return;
   }
   char buffer[16];
-  std::uint32_t suffix = 0;
-  char* end = giveSuffix(state, static_cast<std::size_t>(&slot - KeyTable.data()), buffer, suffix);
+  std::string_view tail = giveSuffix(state, static_cast<std::size_t>(&slot - KeyTable.data()), buffer);
   EntryKey = std::move(key);
-  EntryKey.append(buffer, end);
+  EntryKey += tail;
   ++RenamedKeyCount;
 }
