@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "bibtex/bibtex.h"
+#include "convert/translate.h"
 #include "platform/platform.h"
 #include "reader/reader.h"
 
@@ -92,6 +93,9 @@ std::uint64_t& collectedAt(std::size_t i) {
 }
 std::size_t CollectedCount = 0;
 bool KeysCollected = false;
+// How many of the collected keys end in "-" and digits, as a repeat's key
+// with its suffix does. With none, no suffix can meet a record's key.
+std::size_t SuffixLikeKeys = 0;
 
 // FNV-1a over the lower-case key, continued from `h`: a suffix is hashed on
 // from the state of the key it extends.
@@ -173,35 +177,51 @@ void resetEntryKeys() {
   CollectedKeys.clear();
   CollectedCount = 0;
   KeysCollected = false;
+  SuffixLikeKeys = 0;
   EntryKey.clear();
   RenamedKeyCount = 0;
 }
 
 namespace {
 
-// The key for an empty KUR: "KART" and the running number, or the entry's
-// number in the file when that is empty too.
-std::string kartKey(std::uint64_t entryNumber) {
-  std::string number = citationKey(fieldValue(LNR));
+// The key for an empty KUR: "KART" and the running number (translated
+// `lnr`), or the entry's number in the file when that is empty too.
+std::string kartKey(std::string_view lnr, std::uint64_t entryNumber) {
+  std::string number = citationKey(lnr);
   std::string key = "KART";
   key += number.empty() ? std::to_string(entryNumber) : number;
   return key;
 }
 
-}  // namespace
-
-std::string recordKey(std::uint64_t entryNumber) {
-  std::string key = citationKey(fieldValue(KUR));
-  return key.empty() ? kartKey(entryNumber) : key;
+// True when `key` ends in "-" and at least one digit.
+bool endsLikeSuffix(std::string_view key) {
+  std::size_t digits = key.size() - std::min(key.size(), key.find_last_not_of("0123456789") + 1);
+  return digits != 0 && digits < key.size() && key[key.size() - digits - 1] == '-';
 }
+
+}  // namespace
 
 void collectExportKey(std::uint64_t entryNumber) {
   if (CollectedCount == 0) CollectedKeys.emplace_back(kFirstBlock);
   if (CollectedCount >= kFirstBlock && (CollectedCount - kFirstBlock) % kBlock == 0) {
     CollectedKeys.emplace_back(kBlock);
   }
-  collectedAt(CollectedCount) = fnv(kFnvStart, recordKey(entryNumber));
+  // Most keys are read straight from the value as it stands; a typed accent
+  // command or an empty key needs the translated values, as the entry
+  // will have them.
+  static std::string key;
+  static std::string translated;
+  if (!lowerKeyOfExportValue(fieldValue(KUR), key) || key.empty()) {
+    translateInto(fieldValue(KUR), translated);
+    key = citationKey(translated);
+    if (key.empty()) {
+      translateInto(fieldValue(LNR), translated);
+      key = kartKey(translated, entryNumber);
+    }
+  }
+  collectedAt(CollectedCount) = fnv(kFnvStart, key);
   ++CollectedCount;
+  if (endsLikeSuffix(key)) ++SuffixLikeKeys;
 }
 
 namespace {
@@ -312,17 +332,34 @@ void endCollectingKeys() {
   // which stays in the processor's cache.
   std::size_t keys = std::min(CollectedCount, estimatedKeys(RecordKeyBits.size() * 64) * 9 / 8);
   resizeTable(keys + keys / 3 + 1024);
-  // Every record's key first; one that an earlier record asks for already
-  // keeps its state, the others become 0: their entries keep their keys.
-  forEachCollected([](std::uint64_t& state) {
-    KeySlot& slot = findOrAdd(finish(state));
-    if ((slot.info & kInExport) == 0) state = 0;
-    slot.info |= kInExport;
-  });
-  // Then, in the order of the entries, each repeat's suffix.
-  forEachCollected([](std::uint64_t& state) {
-    if (state != 0) state = giveCollectedSuffix(state);
-  });
+  if (SuffixLikeKeys == 0) {
+    // No record's key looks like a key with a suffix, so no suffix is ever
+    // refused: each repeat takes the one after its key's last, and one
+    // sweep in the order of the entries decides them all.
+    forEachCollected([](std::uint64_t& state) {
+      KeySlot& slot = findOrAdd(finish(state));
+      if ((slot.info & kInExport) == 0) {
+        slot.info |= kInExport;
+        state = 0;
+        return;
+      }
+      std::uint32_t suffix = std::max<std::uint32_t>(slot.info & kLastSuffix, 1) + 1;
+      slot.info = (slot.info & ~kLastSuffix) | suffix;
+      state = suffix;
+    });
+  } else {
+    // Every record's key first; one that an earlier record asks for already
+    // keeps its state, the others become 0: their entries keep their keys.
+    forEachCollected([](std::uint64_t& state) {
+      KeySlot& slot = findOrAdd(finish(state));
+      if ((slot.info & kInExport) == 0) state = 0;
+      slot.info |= kInExport;
+    });
+    // Then, in the order of the entries, each repeat's suffix.
+    forEachCollected([](std::uint64_t& state) {
+      if (state != 0) state = giveCollectedSuffix(state);
+    });
+  }
   RecordKeyBits = ZeroedArray<std::uint64_t>();
   KeysCollected = true;
 }
@@ -330,7 +367,7 @@ void endCollectingKeys() {
 void giveEntryKey(std::uint64_t entryNumber) {
   std::string key = citationKey(fieldValue(KUR));
   bool renamed = key.empty();
-  if (renamed) key = kartKey(entryNumber);
+  if (renamed) key = kartKey(fieldValue(LNR), entryNumber);
   // Both passes count the same records; the check keeps a stray entry
   // number from reading past what the first pass noted.
   bool collected = KeysCollected && entryNumber <= CollectedCount;

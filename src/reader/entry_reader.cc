@@ -109,7 +109,12 @@ bool readNextEntryKeys(bool (*needsNumber)(std::string_view keyValue)) {
   int last = keyLine;
   bool decided = false;
   for (int line = 1;; ++line) {
-    if (line == keyLine || line == numberLine) storeValue(line);
+    // Stored as they stand: the key is mostly read from them without
+    // translating them.
+    if (line == keyLine || line == numberLine) {
+      EntryBuffer[line].assign(WorkLine.size() > 5 ? WorkLine.substr(5) : std::string_view());
+      PlainLine[line] = false;
+    }
     if (WorkLine.empty()) return true;
     if (!decided && line >= keyLine) {
       decided = true;

@@ -54,7 +54,8 @@ bool readNextEntry();
 
 // Reads the next record like readNextEntry but stores only its KUR value,
 // and its LNR value where `needsNumber` says so of the KUR value, for a first
-// pass over the export that collects citation keys. The lines after those are
+// pass over the export that collects citation keys. Both are stored as they
+// stand in the export (tag and separator dropped), not translated. The lines after those are
 // passed over. The other lines of the buffer are left as they were.
 bool readNextEntryKeys(bool (*needsNumber)(std::string_view keyValue));
 
