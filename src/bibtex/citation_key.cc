@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -75,61 +76,61 @@ constexpr std::uint8_t kDependsOnWhatFollows = 255;
 
 char lowerCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-const std::array<KeyLetters, 256>& keyLettersByCode() {
-  static const std::array<KeyLetters, 256> kTable = [] {
-    std::array<KeyLetters, 256> table{};
-    for (int c = 0; c < 256; ++c) {
-      if (c == '{' || c == '\\' || c == ' ') {
-        table[c].size = kDependsOnWhatFollows;
-      } else if (!droppedFromKey(static_cast<unsigned char>(c))) {
-        table[c].size = 1;
-        table[c].text[0] = lowerCase(static_cast<char>(c));
-      }
+// Built when the program starts: it asks citationKey what each row gives.
+const std::array<KeyLetters, 256> kKeyLetters = [] {
+  std::array<KeyLetters, 256> table{};
+  for (int c = 0; c < 256; ++c) {
+    if (c == '{' || c == '\\' || c == ' ') {
+      table[c].size = kDependsOnWhatFollows;
+    } else if (!droppedFromKey(static_cast<unsigned char>(c))) {
+      table[c].size = 1;
+      table[c].text[0] = lowerCase(static_cast<char>(c));
     }
-    for (const TranslationRow& row : TranslationTable) {
-      KeyLetters& letters = table[row.code];
-      letters.hasRow = true;
-      // A replacement gives the same letters whatever follows it when no
-      // other row's replacement extends it and it gives them at the end of
-      // a value as well as before more text.
-      bool extended = std::any_of(TranslationTable.begin(), TranslationTable.end(), [&](const TranslationRow& other) {
-        return other.replacement.size() > row.replacement.size() && other.replacement.starts_with(row.replacement);
-      });
-      std::string alone = citationKey(row.replacement);
-      std::string followed = citationKey(std::string(row.replacement) + "x");
-      if (extended || followed != alone + "x" || alone.size() > sizeof letters.text) {
-        letters.size = kDependsOnWhatFollows;
-        continue;
-      }
-      letters.size = static_cast<std::uint8_t>(alone.size());
-      std::transform(alone.begin(), alone.end(), letters.text, lowerCase);
+  }
+  for (const TranslationRow& row : TranslationTable) {
+    KeyLetters& letters = table[row.code];
+    letters.hasRow = true;
+    // A replacement gives the same letters whatever follows it when no
+    // other row's replacement extends it and it gives them at the end of
+    // a value as well as before more text.
+    bool extended = std::any_of(TranslationTable.begin(), TranslationTable.end(), [&](const TranslationRow& other) {
+      return other.replacement.size() > row.replacement.size() && other.replacement.starts_with(row.replacement);
+    });
+    std::string alone = citationKey(row.replacement);
+    std::string followed = citationKey(std::string(row.replacement) + "x");
+    if (extended || followed != alone + "x" || alone.size() > sizeof letters.text) {
+      letters.size = kDependsOnWhatFollows;
+      continue;
     }
-    return table;
-  }();
-  return kTable;
-}
+    letters.size = static_cast<std::uint8_t>(alone.size());
+    std::transform(alone.begin(), alone.end(), letters.text, lowerCase);
+  }
+  return table;
+}();
 
 }  // namespace
 
 // A key is empty exactly when every character is one that keys drop and
 // none has a row (an accent command holds letters and stands for letters).
 bool givesEmptyKey(std::string_view value) {
-  const std::array<KeyLetters, 256>& table = keyLettersByCode();
   for (char c : value) {
-    const KeyLetters& letters = table[static_cast<unsigned char>(c)];
+    const KeyLetters& letters = kKeyLetters[static_cast<unsigned char>(c)];
     if (letters.hasRow || (letters.size != 0 && letters.size != kDependsOnWhatFollows)) return false;
   }
   return true;
 }
 
 bool lowerKeyOfExportValue(std::string_view value, std::string& key) {
-  const std::array<KeyLetters, 256>& table = keyLettersByCode();
-  key.clear();
+  key.resize(value.size() * sizeof KeyLetters::text);
+  char* o = key.data();
   for (char c : value) {
-    const KeyLetters& letters = table[static_cast<unsigned char>(c)];
+    const KeyLetters& letters = kKeyLetters[static_cast<unsigned char>(c)];
     if (letters.size == kDependsOnWhatFollows) return false;
-    key.append(letters.text, letters.size);
+    // All three, so that the copy is one move of fixed size.
+    std::memcpy(o, letters.text, sizeof letters.text);
+    o += letters.size;
   }
+  key.resize(static_cast<std::size_t>(o - key.data()));
   return true;
 }
 

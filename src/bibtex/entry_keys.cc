@@ -100,10 +100,11 @@ std::size_t SuffixLikeKeys = 0;
 // FNV-1a over the lower-case key, continued from `h`: a suffix is hashed on
 // from the state of the key it extends.
 constexpr std::uint64_t kFnvStart = 0xcbf29ce484222325ull;
+constexpr std::uint64_t kFnvPrime = 0x100000001b3ull;
 std::uint64_t fnv(std::uint64_t h, std::string_view text) {
   for (char c : text) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+    h = (h ^ static_cast<unsigned char>(c)) * kFnvPrime;
   }
   return h;
 }
@@ -193,10 +194,25 @@ std::string kartKey(std::string_view lnr, std::uint64_t entryNumber) {
   return key;
 }
 
-// True when `key` ends in "-" and at least one digit.
-bool endsLikeSuffix(std::string_view key) {
-  std::size_t digits = key.size() - std::min(key.size(), key.find_last_not_of("0123456789") + 1);
-  return digits != 0 && digits < key.size() && key[key.size() - digits - 1] == '-';
+// Notes the key of the next collected entry, and whether it ends in "-" and
+// at least one digit.
+void collectKey(std::string_view key) {
+  std::uint64_t h = kFnvStart;
+  std::size_t digits = 0;
+  char beforeDigits = 0;
+  for (char c : key) {
+    if (c >= '0' && c <= '9') {
+      ++digits;
+    } else {
+      digits = 0;
+      beforeDigits = c;
+    }
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    h = (h ^ static_cast<unsigned char>(c)) * kFnvPrime;
+  }
+  collectedAt(CollectedCount) = h;
+  ++CollectedCount;
+  if (digits != 0 && beforeDigits == '-') ++SuffixLikeKeys;
 }
 
 }  // namespace
@@ -219,9 +235,7 @@ void collectExportKey(std::uint64_t entryNumber) {
       key = kartKey(translated, entryNumber);
     }
   }
-  collectedAt(CollectedCount) = fnv(kFnvStart, key);
-  ++CollectedCount;
-  if (endsLikeSuffix(key)) ++SuffixLikeKeys;
+  collectKey(key);
 }
 
 namespace {
@@ -242,11 +256,15 @@ constexpr std::size_t kAhead = 8;
 // the key `kAhead` places later already on its way.
 template <typename Visit>
 void forEachCollected(Visit visit) {
-  std::size_t count = CollectedCount;
-  auto at = collectedAt;
-  for (std::size_t i = 0; i < count; ++i) {
-    if (i + kAhead < count && at(i + kAhead) != 0) prefetchHome(finish(at(i + kAhead)));
-    visit(at(i));
+  std::size_t left = CollectedCount;
+  for (ZeroedArray<std::uint64_t>& block : CollectedKeys) {
+    std::size_t count = std::min(left, block.size());
+    std::uint64_t* states = block.data();
+    for (std::size_t i = 0; i < count; ++i) {
+      if (i + kAhead < count && states[i + kAhead] != 0) prefetchHome(finish(states[i + kAhead]));
+      visit(states[i]);
+    }
+    left -= count;
   }
 }
 

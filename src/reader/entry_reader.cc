@@ -36,9 +36,24 @@ std::array<bool, kLastBufferLine + 1> PlainLine{};
 // Which line a plain value's bytes may belong to, by the address of its
 // first byte: the writer asks of every value, and a look here costs less than
 // one at every field's line. Only a hint: the line's own mark decides.
+// Each address has two slots, so that two lines whose addresses share one
+// slot (the lines keep their memory from record to record, so such a pair
+// would meet in every record) do not send a value the slow way each time.
 std::array<std::uint8_t, 64> LineByAddress{};
-std::size_t addressSlot(const char* data) {
+std::size_t firstSlot(const char* data) {
   return (reinterpret_cast<std::uintptr_t>(data) >> 4) % LineByAddress.size();
+}
+std::size_t secondSlot(const char* data) {
+  return static_cast<std::size_t>((reinterpret_cast<std::uintptr_t>(data) * 0x9E3779B97F4A7C15ull) >> 58);
+}
+static_assert(sizeof LineByAddress == 64, "secondSlot gives six bits");
+
+// True when the slot's line is a plain one that the slot belongs to.
+bool holdsPlainLine(std::size_t slot) {
+  std::uint8_t line = LineByAddress[slot];
+  if (line == 0 || !PlainLine[line]) return false;
+  const char* data = EntryBuffer[line].data();
+  return firstSlot(data) == slot || secondSlot(data) == slot;
 }
 
 void storeValue(int line) {
@@ -46,7 +61,10 @@ void storeValue(int line) {
   // translated.
   std::string& value = EntryBuffer[line];
   PlainLine[line] = translateInto(WorkLine.size() > 5 ? WorkLine.substr(5) : std::string_view(), value);
-  if (PlainLine[line]) LineByAddress[addressSlot(value.data())] = static_cast<std::uint8_t>(line);
+  if (!PlainLine[line]) return;
+  std::size_t slot = firstSlot(value.data());
+  if (LineByAddress[slot] != line && holdsPlainLine(slot)) slot = secondSlot(value.data());
+  LineByAddress[slot] = static_cast<std::uint8_t>(line);
 }
 
 void clearLine(int line) {
@@ -61,10 +79,18 @@ void emptyLinesAfter(int closingLine) {
 
 }  // namespace
 
-bool isPlainBufferLine(std::string_view value) {
-  std::uint8_t line = LineByAddress[addressSlot(value.data())];
+namespace {
+
+bool isPlainLineAt(std::size_t slot, std::string_view value) {
+  std::uint8_t line = LineByAddress[slot];
   return PlainLine[line] && EntryBuffer[line].data() == value.data() &&
          EntryBuffer[line].size() == value.size();
+}
+
+}  // namespace
+
+bool isPlainBufferLine(std::string_view value) {
+  return isPlainLineAt(firstSlot(value.data()), value) || isPlainLineAt(secondSlot(value.data()), value);
 }
 
 void resetReader() {
