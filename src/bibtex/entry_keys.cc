@@ -349,6 +349,8 @@ void endCollectingKeys() {
   // more still), so that an export whose keys repeat much needs a small one,
   // which stays in the processor's cache.
   std::size_t keys = std::min(CollectedCount, estimatedKeys(RecordKeyBits.size() * 64) * 9 / 8);
+  // Without suffixes to check, the bits have done their work.
+  if (SuffixLikeKeys == 0) RecordKeyBits = ZeroedArray<std::uint64_t>();
   resizeTable(keys + keys / 3 + 1024);
   if (SuffixLikeKeys == 0) {
     // No record's key looks like a key with a suffix, so no suffix is ever
