@@ -87,7 +87,8 @@ bool consoleShowsUtf8();
 
 // Zero-filled memory for a large table that is filled in no order (the
 // citation keys of a whole export), or nullptr when none is left. Blocks of 2
-// MiB and more are backed by large pages where the system offers them:
+// MiB and more are backed by large pages where the system offers them, and
+// smaller ones from 64 KiB get their pages at once where it can (Linux):
 // first touching each small page of such a table costs more than the work
 // done in it. freeZeroed takes the same size.
 void* allocateZeroed(std::size_t bytes);
