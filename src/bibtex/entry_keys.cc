@@ -101,11 +101,12 @@ std::size_t SuffixLikeKeys = 0;
 // from the state of the key it extends.
 constexpr std::uint64_t kFnvStart = 0xcbf29ce484222325ull;
 constexpr std::uint64_t kFnvPrime = 0x100000001b3ull;
+std::uint64_t fnvStep(std::uint64_t h, char c) {
+  if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return (h ^ static_cast<unsigned char>(c)) * kFnvPrime;
+}
 std::uint64_t fnv(std::uint64_t h, std::string_view text) {
-  for (char c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    h = (h ^ static_cast<unsigned char>(c)) * kFnvPrime;
-  }
+  for (char c : text) h = fnvStep(h, c);
   return h;
 }
 
@@ -207,8 +208,7 @@ void collectKey(std::string_view key) {
       digits = 0;
       beforeDigits = c;
     }
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    h = (h ^ static_cast<unsigned char>(c)) * kFnvPrime;
+    h = fnvStep(h, c);
   }
   collectedAt(CollectedCount) = h;
   ++CollectedCount;

@@ -56,11 +56,19 @@ bool holdsPlainLine(std::size_t slot) {
   return firstSlot(data) == slot || secondSlot(data) == slot;
 }
 
+bool isPlainLineAt(std::size_t slot, std::string_view value) {
+  std::uint8_t line = LineByAddress[slot];
+  return PlainLine[line] && EntryBuffer[line].data() == value.data() &&
+         EntryBuffer[line].size() == value.size();
+}
+
+// The value of the line just read: it starts at the sixth character.
+std::string_view workLineValue() { return WorkLine.size() > 5 ? WorkLine.substr(5) : std::string_view(); }
+
 void storeValue(int line) {
-  // The value starts at the sixth character; it is cut before it is
-  // translated.
+  // The value is cut before it is translated.
   std::string& value = EntryBuffer[line];
-  PlainLine[line] = translateInto(WorkLine.size() > 5 ? WorkLine.substr(5) : std::string_view(), value);
+  PlainLine[line] = translateInto(workLineValue(), value);
   if (!PlainLine[line]) return;
   std::size_t slot = firstSlot(value.data());
   if (LineByAddress[slot] != line && holdsPlainLine(slot)) slot = secondSlot(value.data());
@@ -75,16 +83,6 @@ void clearLine(int line) {
 void emptyLinesAfter(int closingLine) {
   for (int i = closingLine + 1; i <= HighestFilledLine; ++i) clearLine(i);
   HighestFilledLine = closingLine;
-}
-
-}  // namespace
-
-namespace {
-
-bool isPlainLineAt(std::size_t slot, std::string_view value) {
-  std::uint8_t line = LineByAddress[slot];
-  return PlainLine[line] && EntryBuffer[line].data() == value.data() &&
-         EntryBuffer[line].size() == value.size();
 }
 
 }  // namespace
@@ -138,7 +136,7 @@ bool readNextEntryKeys(bool (*needsNumber)(std::string_view keyValue)) {
     // Stored as they stand: the key is mostly read from them without
     // translating them.
     if (line == keyLine || line == numberLine) {
-      EntryBuffer[line].assign(WorkLine.size() > 5 ? WorkLine.substr(5) : std::string_view());
+      EntryBuffer[line].assign(workLineValue());
       PlainLine[line] = false;
     }
     if (WorkLine.empty()) return true;
