@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstdlib>
 #include <charconv>
 #include <new>
 #include <string>
@@ -38,7 +39,7 @@ class ZeroedArray {
  public:
   ZeroedArray() = default;
   explicit ZeroedArray(std::size_t size)
-      : data_(static_cast<T*>(platform::allocateZeroed(size * sizeof(T)))), size_(size) {
+      : data_(static_cast<T*>(std::calloc(size, sizeof(T)))), size_(size) {
     if (data_ == nullptr) throw std::bad_alloc();
   }
   ZeroedArray(ZeroedArray&& other) noexcept
@@ -48,7 +49,7 @@ class ZeroedArray {
     std::swap(size_, other.size_);
     return *this;
   }
-  ~ZeroedArray() { platform::freeZeroed(data_, size_ * sizeof(T)); }
+  ~ZeroedArray() { std::free(data_); }
 
   std::size_t size() const { return size_; }
   T* data() { return data_; }

@@ -86,7 +86,14 @@ void openConsole() {
   // that they are flushed by time and not by a full buffer.
   attachOutput(Console, platform::standardOutput(), "console", 128 * 1024);
   SavedOnRuntimeError = &Console;
-  InUtf8 = platform::consoleShowsUtf8();
+  InUtf8 = platform::consoleShowsUtf8(platform::standardOutput());
+}
+
+void moveConsoleToStandardError() {
+  flush(Console);
+  Console.file = platform::standardError();
+  Console.name = "console";
+  InUtf8 = platform::consoleShowsUtf8(Console.file);
 }
 
 void openConsoleInMemory(std::string& sink) {

@@ -14,6 +14,9 @@
 // or in memory for runs that collect it.
 void openConsole();
 void openConsoleInMemory(std::string& sink);
+// Where the BibTeX file itself goes to standard output, the console's
+// messages go to standard error, so that the BibTeX stream stays clean.
+void moveConsoleToStandardError();
 
 void printText(std::string_view text);  // leaves the line open
 void printLine(std::string_view text);  // ends the line

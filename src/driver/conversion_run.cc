@@ -108,6 +108,7 @@ int runKartconv(const std::vector<std::string>& words) {
   checkArguments(words);
   openInput(InputFile, words[0]);
   createOutput(OutputFile, words[1]);
+  if (OutputFile.replacement.sharesStandardOutput) moveConsoleToStandardError();
   convertRecords();
   closeInput(InputFile);
   closeOutput(OutputFile);

@@ -9,9 +9,6 @@
 
 #include "io/text_file.h"
 
-inline constexpr int kExitSameFile = 7;
-inline constexpr int kExitNoExport = 8;
-inline constexpr int kExitUsage = 9;
 
 // Count of entries written; wraps after 65535 like the summary always did.
 extern std::uint16_t RecordCounter;

@@ -48,10 +48,17 @@ bool UncommittedOpen = false;
 
 TextOutput* SavedOnRuntimeError = nullptr;
 
+int exitCodeOf(int error) {
+  // 8 and 9 already mean a missing export and a wrong command line; a failure
+  // with such a number (EBADF for a closed console on POSIX, out of memory on
+  // Windows) ends as an input/output error does. The line names the number.
+  return error == kExitNoExport || error == kExitUsage ? kExitInputOutput : error;
+}
+
 void endWithRuntimeError(int error, std::string_view operation, std::string_view name) {
   if (Uncommitted != nullptr) {
     if (UncommittedOpen) platform::closeFile(Uncommitted->file);
-    platform::removeFile(Uncommitted->replacement.temporaryName);
+    platform::abandonReplacement(Uncommitted->replacement);
     Uncommitted = nullptr;
   }
   std::string text = "Runtime error ";
@@ -71,7 +78,7 @@ void endWithRuntimeError(int error, std::string_view operation, std::string_view
   }
   // The process ends with the original error whatever happens to this line.
   platform::writeAll(platform::standardError(), text.data(), text.size());
-  platform::exitProcess(error);
+  platform::exitProcess(exitCodeOf(error));
 }
 
 void openInput(TextInput& in, const std::string& name) {
@@ -222,8 +229,8 @@ void createOutput(TextOutput& out, const std::string& name) {
   int error = platform::createReplacement(name, file, replacement);
   if (error != 0) endWithRuntimeError(error, "create", name);
   attachOutput(out, file, name, kBufferSize);
-  if (replacement.temporaryName.empty()) return;
   out.replacement = std::move(replacement);
+  if (out.replacement.temporaryName.empty()) return;
   Uncommitted = &out;
   UncommittedOpen = true;
 }
@@ -279,6 +286,12 @@ void writeLineEnd(TextOutput& out) { write(out, "\r\n"); }
 void closeOutput(TextOutput& out) {
   if (out.sink != nullptr) return;
   flush(out);
+  // A descriptor the process was given stays open for whoever gave it.
+  if (out.replacement.inherited) return;
+  if (&out == Uncommitted) {
+    int error = platform::syncFile(out.file);
+    if (error != 0) endWithRuntimeError(error, "write", out.name);
+  }
   int error = platform::closeFile(out.file);
   if (&out == Uncommitted) UncommittedOpen = false;
   if (error != 0) endWithRuntimeError(error, "close", out.name);

@@ -17,6 +17,12 @@
 
 inline constexpr std::size_t kMaxLineLength = 255;
 
+// Exit codes that are not the error number of a failed operation.
+inline constexpr int kExitInputOutput = 5;  // a failure whose number is 8 or 9
+inline constexpr int kExitSameFile = 7;
+inline constexpr int kExitNoExport = 8;
+inline constexpr int kExitUsage = 9;
+
 struct TextInput {
   platform::File file = platform::kNoFile;
   std::string name;
@@ -47,7 +53,8 @@ struct TextOutput {
 extern TextOutput* SavedOnRuntimeError;
 
 // Prints "Runtime error <n> ..." on the standard error stream and ends the
-// process with exit code `error`. `operation` and `name` tell the place.
+// process with exit code `error` (5 for 8 and 9, whose codes mean other
+// things). `operation` and `name` tell the place.
 // A BibTeX file written under a temporary name is removed first.
 [[noreturn]] void endWithRuntimeError(int error, std::string_view operation,
                                       std::string_view name);

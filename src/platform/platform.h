@@ -23,7 +23,10 @@ inline constexpr File kNoFile = -1;
 #endif
 
 // Called once at the start of the process: a console whose reader went away
-// must show up as a failed write (error 32 on POSIX), not kill the process.
+// must show up as a failed write (error 32 on POSIX), not kill the process;
+// a file-size limit is a failed write too; an interruption (SIGINT,
+// SIGTERM, SIGHUP, SIGQUIT; Ctrl+C, Ctrl+Break or a closed console window on
+// Windows) removes the temporary file and ends the process as it would have.
 void prepareProcess();
 
 // The words after the program's name. Empty words ("") are not counted.
@@ -53,49 +56,72 @@ bool canReadAgain(File file);
 // Moves the reading position of such a file back to its start.
 int rewindFile(File file);
 // The BibTeX file while it is written. A file of its own on disk, or a name
-// not taken yet, is written into a new temporary file in the same folder,
-// which takes the file's place only when the run has succeeded, so that a
-// failed run leaves the earlier file as it was.
+// not taken yet, is written into a new temporary file with a short hidden
+// name in the same folder, which takes the file's place only when the run
+// has succeeded, so that a failed or interrupted run leaves the earlier file
+// as it was. The temporary file gets the earlier file's owner, group,
+// permission bits, access-control list and other extended attributes (0666
+// less the umask for a new file).
+//
+// The file itself is written in place where it is not a regular file (a
+// device, a pipe), has other names (hard links), or is a link on Windows;
+// where the folder takes no new file; and where one of the file's
+// attributes cannot be given to a new file, so that nobody gains or loses
+// rights. A full disk, no free inode or a quota while the temporary file is
+// made is an error, with the earlier file untouched.
+//
+// On POSIX the name is followed with descriptors, one part at a time, and a
+// symbolic link in a sticky, world-writable folder that is owned neither by
+// the user nor by the folder's owner is refused with EACCES, as the kernel's
+// protection for such folders does. "/dev/stdout", "/dev/stderr",
+// "/dev/fd/N" and "/proc/self/fd/N" are written through that descriptor as
+// it stands: nothing is opened, truncated or replaced.
 struct Replacement {
-  std::string temporaryName;  // empty: the file itself is written, as before
+  std::string temporaryName;  // empty: the file itself is written
   std::string targetName;     // the file the temporary file replaces
+  int folder = -1;            // POSIX: the folder both stand in, held open
+  // The BibTeX file is written through the process's standard output (or
+  // the same open file), so the console must go to standard error.
+  bool sharesStandardOutput = false;
+  // Written through a descriptor the process was given: it is not closed.
+  bool inherited = false;
 };
 
-// Creates the file that the BibTeX file `name` is written into. It is a
-// temporary file beside the file `name` names (through a symbolic link on
-// POSIX), with that file's permission bits, owner and group, or 0666 less the
-// umask for a new file. Where `name` is not a regular file (a device, a
-// pipe), has other names (hard links) or is a link on Windows, or where the
-// folder takes no new file, `name` itself is created as by createForWriting,
-// with the same errors, and `replacement.temporaryName` stays empty.
+// Creates the file that the BibTeX file `name` is written into (see above).
+// Returns 0 or the error number.
 int createReplacement(const std::string& name, File& file, Replacement& replacement);
-// Puts the closed temporary file in the place of the file it replaces.
-int commitReplacement(const Replacement& replacement);
-// Removes a file; used for a temporary file of a failing run, so errors are
-// ignored.
-void removeFile(const std::string& name);
+// Writes the file's data through to the disk before it takes the earlier
+// file's place, so that a crash leaves the old file or the new one.
+int syncFile(File file);
+// Puts the closed temporary file in the place of the file it replaces, then
+// flushes the folder (a failure of that flush is no error: the new file is
+// whole and in place). Returns 0 or the error number of the rename.
+int commitReplacement(Replacement& replacement);
+// Removes the temporary file of a failing run, errors ignored.
+void abandonReplacement(Replacement& replacement);
+
+// What an interruption (a signal, a console control event) does before the
+// process ends: removes the temporary file of the run, if there is one. Safe
+// to call from a signal handler; tests call it directly.
+void removeTemporaryOnInterrupt();
 
 // A file name as the console can show it in a failure line: the bytes
 // unchanged on POSIX, the console's code page on Windows.
 std::string consoleName(std::string_view name);
 
-// True when standard output is a terminal that shows UTF-8 (on POSIX, the
-// character set of the user's locale is UTF-8); the console's code page 437
-// letters are then written in UTF-8. Always false on Windows, whose console
-// shows code page 437.
-bool consoleShowsUtf8();
-
-// Zero-filled memory for a large table that is filled in no order (the
-// citation keys of a whole export), or nullptr when none is left. Blocks of 2
-// MiB and more are backed by large pages where the system offers them, and
-// smaller ones from 64 KiB get their pages at once where it can (Linux):
-// first touching each small page of such a table costs more than the work
-// done in it. freeZeroed takes the same size.
-void* allocateZeroed(std::size_t bytes);
-void freeZeroed(void* memory, std::size_t bytes);
+// True when `console` is a terminal that shows UTF-8: on POSIX, the first of
+// LC_ALL, LC_CTYPE and LANG that is set and not empty names "UTF-8" or
+// "utf8" (any letter case), whether or not that locale is installed. The
+// console's code page 437 letters are then written in UTF-8. Always false on
+// Windows, whose console shows code page 437.
+bool consoleShowsUtf8(File console);
 
 File standardOutput();
 File standardError();
+
+// The system's error number for memory that could not be had (ENOMEM on
+// POSIX, ERROR_NOT_ENOUGH_MEMORY on Windows).
+int outOfMemoryError();
 
 // Ends the process at once with `code`, without closing or flushing anything.
 [[noreturn]] void exitProcess(int code);

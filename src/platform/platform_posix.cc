@@ -9,7 +9,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <langinfo.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -126,14 +125,23 @@ int createReplacement(const std::string& name, File& file, Replacement& replacem
   return 0;
 }
 
-int commitReplacement(const Replacement& replacement) {
+int syncFile(File file) {
+  errno = 0;
+  return ::fsync(file) != 0 ? lastError() : 0;
+}
+
+int commitReplacement(Replacement& replacement) {
   errno = 0;
   return ::rename(replacement.temporaryName.c_str(), replacement.targetName.c_str()) != 0
              ? lastError()
              : 0;
 }
 
-void removeFile(const std::string& name) { ::unlink(name.c_str()); }
+void abandonReplacement(Replacement& replacement) { ::unlink(replacement.temporaryName.c_str()); }
+
+void removeTemporaryOnInterrupt() {}
+
+int outOfMemoryError() { return ENOMEM; }
 
 int readSome(File file, char* buffer, std::size_t capacity, std::size_t& got) {
   for (;;) {
@@ -179,8 +187,8 @@ int rewindFile(File file) {
 
 std::string consoleName(std::string_view name) { return std::string(name); }
 
-bool consoleShowsUtf8() {
-  if (!::isatty(STDOUT_FILENO)) return false;
+bool consoleShowsUtf8(File console) {
+  if (!::isatty(console)) return false;
   // The locale is asked here only; everything else runs in the "C" locale.
   if (std::setlocale(LC_CTYPE, "") == nullptr) return false;
   bool utf8 = std::strcmp(::nl_langinfo(CODESET), "UTF-8") == 0;
@@ -190,56 +198,6 @@ bool consoleShowsUtf8() {
 
 File standardOutput() { return STDOUT_FILENO; }
 File standardError() { return STDERR_FILENO; }
-
-namespace {
-constexpr std::size_t kLargePage = std::size_t{2} << 20;
-constexpr std::size_t kPage = 4096;
-constexpr std::size_t kPopulated = 64 * 1024;
-std::size_t roundUp(std::size_t bytes, std::size_t unit) { return (bytes + unit - 1) / unit * unit; }
-}  // namespace
-
-void* allocateZeroed(std::size_t bytes) {
-  if (bytes < kPopulated) return std::calloc(bytes, 1);
-#ifdef MAP_POPULATE
-  // Such a table is touched all over at once: mapping its pages in one go
-  // costs half of what a fault on each first touch does.
-  if (bytes < kLargePage) {
-    void* start = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
-    return start == MAP_FAILED ? nullptr : start;
-  }
-#endif
-  if (bytes < kLargePage) return std::calloc(bytes, 1);
-  // Mapped fresh, so zero already; aligned to a large page so that the
-  // system can back it with large pages.
-  std::size_t length = roundUp(bytes, kPage);
-  std::size_t mapped = length + kLargePage;
-  void* start = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (start == MAP_FAILED) return nullptr;
-  auto first = reinterpret_cast<std::uintptr_t>(start);
-  std::uintptr_t aligned = roundUp(first, kLargePage);
-  if (aligned != first) ::munmap(start, aligned - first);
-  std::size_t tail = first + mapped - (aligned + length);
-  if (tail != 0) ::munmap(reinterpret_cast<void*>(aligned + length), tail);
-#ifdef MADV_HUGEPAGE
-  ::madvise(reinterpret_cast<void*>(aligned), length, MADV_HUGEPAGE);
-#endif
-  return reinterpret_cast<void*>(aligned);
-}
-
-void freeZeroed(void* memory, std::size_t bytes) {
-  if (memory == nullptr) return;
-  if (bytes < kPopulated) {
-    std::free(memory);
-    return;
-  }
-#ifndef MAP_POPULATE
-  if (bytes < kLargePage) {
-    std::free(memory);
-    return;
-  }
-#endif
-  ::munmap(memory, roundUp(bytes, kPage));
-}
 
 void exitProcess(int code) { ::_exit(code); }
 

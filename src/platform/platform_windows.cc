@@ -159,14 +159,24 @@ int createReplacement(const std::string& name, File& file, Replacement& replacem
   return 0;
 }
 
-int commitReplacement(const Replacement& replacement) {
+int syncFile(File file) {
+  SetLastError(0);
+  return FlushFileBuffers(file) ? 0 : lastError();
+}
+
+void abandonReplacement(Replacement& replacement) {
+  DeleteFileW(fromUtf8(replacement.temporaryName).c_str());
+}
+
+void removeTemporaryOnInterrupt() {}
+
+int commitReplacement(Replacement& replacement) {
   std::wstring from = fromUtf8(replacement.temporaryName);
   std::wstring to = fromUtf8(replacement.targetName);
   SetLastError(0);
   return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : lastError();
 }
 
-void removeFile(const std::string& name) { DeleteFileW(fromUtf8(name).c_str()); }
 
 int readSome(File file, char* buffer, std::size_t capacity, std::size_t& got) {
   DWORD size = capacity > ULONG_MAX ? ULONG_MAX : static_cast<DWORD>(capacity);
@@ -209,7 +219,7 @@ int rewindFile(File file) {
   return SetFilePointerEx(file, start, nullptr, FILE_BEGIN) ? 0 : lastError(ERROR_SEEK);
 }
 
-bool consoleShowsUtf8() { return false; }
+bool consoleShowsUtf8(File) { return false; }
 
 File standardOutput() { return GetStdHandle(STD_OUTPUT_HANDLE); }
 File standardError() { return GetStdHandle(STD_ERROR_HANDLE); }
@@ -223,16 +233,7 @@ std::string consoleName(std::string_view name) {
   return toCodePage(fromUtf8(name), codePage);
 }
 
-// Committed pages are zero; Windows gives large pages only to processes with
-// a privilege, so these are ordinary pages.
-void* allocateZeroed(std::size_t bytes) {
-  if (bytes == 0) bytes = 1;
-  return VirtualAlloc(nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-}
-
-void freeZeroed(void* memory, std::size_t) {
-  if (memory != nullptr) VirtualFree(memory, 0, MEM_RELEASE);
-}
+int outOfMemoryError() { return ERROR_NOT_ENOUGH_MEMORY; }
 
 void exitProcess(int code) { ExitProcess(static_cast<UINT>(code)); }
 
