@@ -79,6 +79,19 @@ void appendWord(std::string& out, std::string_view word, Dice& dice) {
 
 void appendNumber(std::string& out, std::uint32_t number) { out += std::to_string(number); }
 
+// The number in letters as spreadsheet columns count: 0 is "a", 25 "z", 26
+// "aa", 701 "zz", 702 "aaa". Different numbers never give the same letters.
+void appendLetters(std::string& out, std::uint32_t number) {
+  char letters[8];
+  std::size_t size = 0;
+  std::uint64_t n = std::uint64_t{number} + 1;
+  while (n > 0) {
+    letters[size++] = static_cast<char>('a' + (n - 1) % 26);
+    n = (n - 1) / 26;
+  }
+  while (size > 0) out += letters[--size];
+}
+
 void appendTitle(std::string& out, Dice& dice, int words) {
   appendWord(out, dice.pick(kTitleWords), dice);
   for (int i = 1; i < words; ++i) {
@@ -104,7 +117,7 @@ void endLine(std::string& out) { out += "\r\n"; }
 
 }  // namespace
 
-void appendRecord(std::string& out, std::uint32_t index) {
+void appendRecord(std::string& out, std::uint32_t index, Keys keys) {
   Dice dice{index * 0x2545F4914F6CDD1Dull + 1};
   std::string_view surname = dice.pick(kSurnames);
   std::uint32_t year = 1950 + dice.roll(70);
@@ -115,7 +128,11 @@ void appendRecord(std::string& out, std::uint32_t index) {
   beginLine(out, "KUR");
   appendWord(out, surname, dice);
   appendNumber(out, year % 100);
-  out += static_cast<char>('a' + index % 26);
+  if (keys == Keys::Unique) {
+    appendLetters(out, index);
+  } else {
+    out += static_cast<char>('a' + index % 26);
+  }
   endLine(out);
   beginLine(out, "AUT");
   appendWord(out, surname, dice);
