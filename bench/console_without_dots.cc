@@ -13,6 +13,12 @@ void openConsole() {
   SavedOnRuntimeError = &Console;
 }
 
+void moveConsoleToStandardError() {
+  flush(Console);
+  Console.file = platform::standardError();
+  Console.name = "console";
+}
+
 void openConsoleInMemory(std::string& sink) { attachOutputToMemory(Console, sink); }
 
 void printText(std::string_view text) {
