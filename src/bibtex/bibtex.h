@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "bibtex/entry_keys.h"
 #include "io/text_file.h"
 
 // The BibTeX file being written.
@@ -28,28 +29,6 @@ std::string citationKey(std::string_view value);
 // Holds for a value as it stands in the export as well as for a translated
 // one.
 bool givesEmptyKey(std::string_view value);
-// The key of a value as it stands in the export (not translated), in lower
-// case: citationKey of the translated value with "A" to "Z" lowered. False
-// when `value` holds a "{", "\\" or " ", where an accent command typed by
-// hand may start: only the translated value tells what that gives.
-bool lowerKeyOfExportValue(std::string_view value, std::string& key);
 
-// The citation key of the current record's entry, given by giveEntryKey.
+// The citation key of the current record's entry (see entry_keys.h).
 extern std::string EntryKey;
-// The entries whose key is not their cleaned KUR (empty or repeated).
-extern std::uint64_t RenamedKeyCount;
-
-// Forgets all keys.
-void resetEntryKeys();
-// Notes the key the current record asks for, in a first pass over the
-// export, so that no suffix given later takes a key a later record asks
-// for: its cleaned KUR; for an empty one, "KART" and the cleaned LNR, or
-// "KART" and `entryNumber` (1 for the first entry) when that is empty too.
-// The KUR and LNR values may be translated or as they stand in the export.
-// endCollectingKeys ends that pass.
-void collectExportKey(std::uint64_t entryNumber);
-void endCollectingKeys();
-// Sets EntryKey for the current record: the key it asks for, unless an
-// earlier entry has that key (letter case aside); then that key with the
-// smallest suffix "-2", "-3", ... that no record asks for and no entry has.
-void giveEntryKey(std::uint64_t entryNumber);

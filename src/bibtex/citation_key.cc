@@ -63,74 +63,23 @@ const TranslationRow* replacementAt(std::string_view rest) {
   return nullptr;
 }
 
-// What one character of a value as it stands in the export gives its key
-// once the value is translated: up to three lower-case letters, or none.
-struct KeyLetters {
-  std::uint8_t size = 0;
-  char text[3] = {};
-  bool hasRow = false;
-};
-// A "{", "\\" or " " may start an accent command typed by hand (or the
-// " and " of a ";"): what it gives depends on the characters after it.
-constexpr std::uint8_t kDependsOnWhatFollows = 255;
-
-char lowerCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// Built when the program starts: it asks citationKey what each row gives.
-const std::array<KeyLetters, 256> kKeyLetters = [] {
-  std::array<KeyLetters, 256> table{};
-  for (int c = 0; c < 256; ++c) {
-    if (c == '{' || c == '\\' || c == ' ') {
-      table[c].size = kDependsOnWhatFollows;
-    } else if (!droppedFromKey(static_cast<unsigned char>(c))) {
-      table[c].size = 1;
-      table[c].text[0] = lowerCase(static_cast<char>(c));
-    }
-  }
-  for (const TranslationRow& row : TranslationTable) {
-    KeyLetters& letters = table[row.code];
-    letters.hasRow = true;
-    // A replacement gives the same letters whatever follows it when no
-    // other row's replacement extends it and it gives them at the end of
-    // a value as well as before more text.
-    bool extended = std::any_of(TranslationTable.begin(), TranslationTable.end(), [&](const TranslationRow& other) {
-      return other.replacement.size() > row.replacement.size() && other.replacement.starts_with(row.replacement);
-    });
-    std::string alone = citationKey(row.replacement);
-    std::string followed = citationKey(std::string(row.replacement) + "x");
-    if (extended || followed != alone + "x" || alone.size() > sizeof letters.text) {
-      letters.size = kDependsOnWhatFollows;
-      continue;
-    }
-    letters.size = static_cast<std::uint8_t>(alone.size());
-    std::transform(alone.begin(), alone.end(), letters.text, lowerCase);
-  }
-  return table;
+// The codes that the character translation replaces.
+const std::array<bool, 256> kHasRow = [] {
+  std::array<bool, 256> has{};
+  for (const TranslationRow& row : TranslationTable) has[row.code] = true;
+  return has;
 }();
 
 }  // namespace
 
 // A key is empty exactly when every character is one that keys drop and
-// none has a row (an accent command holds letters and stands for letters).
+// none has a row (an accent command holds letters and stands for letters;
+// the " and " of a ";" too).
 bool givesEmptyKey(std::string_view value) {
   for (char c : value) {
-    const KeyLetters& letters = kKeyLetters[static_cast<unsigned char>(c)];
-    if (letters.hasRow || (letters.size != 0 && letters.size != kDependsOnWhatFollows)) return false;
+    auto code = static_cast<unsigned char>(c);
+    if (kHasRow[code] || !droppedFromKey(code) || c == ';') return false;
   }
-  return true;
-}
-
-bool lowerKeyOfExportValue(std::string_view value, std::string& key) {
-  key.resize(value.size() * sizeof KeyLetters::text);
-  char* o = key.data();
-  for (char c : value) {
-    const KeyLetters& letters = kKeyLetters[static_cast<unsigned char>(c)];
-    if (letters.size == kDependsOnWhatFollows) return false;
-    // All three, so that the copy is one move of fixed size.
-    std::memcpy(o, letters.text, sizeof letters.text);
-    o += letters.size;
-  }
-  key.resize(static_cast<std::size_t>(o - key.data()));
   return true;
 }
 

@@ -1,17 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "bibtex/bibtex.h"
+#include "bibtex/entry_keys.h"
 #include "convert/translate.h"
 #include "convert/translate_expected_test.h"
 
 namespace {
-
-std::string lowerCase(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
 
 std::string keyOf(std::string exportValue) {
   translateLine(exportValue);
@@ -42,14 +36,6 @@ TEST(CitationKey, AccentCommandsBecomePlainLettersAndUnsafeCharactersGo) {
   for (const Case& c : cases) {
     EXPECT_EQ(keyOf(c.exportValue), c.key) << c.exportValue;
     EXPECT_EQ(givesEmptyKey(c.exportValue), c.key.empty()) << c.exportValue;
-    // The first pass reads keys from the values as they stand, where no
-    // typed accent command may begin.
-    std::string lower;
-    bool read = lowerKeyOfExportValue(c.exportValue, lower);
-    EXPECT_EQ(read, c.exportValue.find_first_of("{\\ ") == std::string::npos) << c.exportValue;
-    if (read) {
-      EXPECT_EQ(lower, lowerCase(c.key)) << c.exportValue;
-    }
   }
 }
 
@@ -57,10 +43,84 @@ TEST(CitationKey, EveryTranslatedCodeGivesItsPlainLetters) {
   for (const ExpectedTranslation& e : kExpectedTranslations) {
     std::string value(1, static_cast<char>(e.code));
     EXPECT_EQ(keyOf(value), e.plain) << e.code;
-    std::string lower;
-    EXPECT_TRUE(lowerKeyOfExportValue(value, lower)) << e.code;
-    EXPECT_EQ(lower, lowerCase(e.plain)) << e.code;
     EXPECT_FALSE(givesEmptyKey(value)) << e.code;
+  }
+}
+
+// Every key hashes alike: two keys are the same only by their text.
+std::uint64_t oneHashForAll(std::string_view) { return 0x1234567800000042ull; }
+
+struct KeyedRecord {
+  std::string kur, lnr;
+};
+
+// The keys of the records' entries, read twice (as an export on disk is)
+// or once (as a pipe is), and whether the second reading met another
+// export than the first: `changed` replaces the records read the second time.
+std::string keysOf(const std::vector<KeyedRecord>& records, bool readTwice,
+                   TextSet::Hash hash = hashText, const std::vector<KeyedRecord>* changed = nullptr) {
+  EntryKeys keys(hash);
+  if (readTwice) {
+    for (std::size_t i = 0; i < records.size(); ++i) keys.noteRecord(records[i].kur, records[i].lnr, i + 1);
+    keys.makeKeys();
+  }
+  const std::vector<KeyedRecord>& second = changed != nullptr ? *changed : records;
+  std::string found;
+  for (std::size_t i = 0; i < second.size(); ++i) {
+    std::string kur = second[i].kur, lnr = second[i].lnr, key;
+    translateLine(kur);
+    translateLine(lnr);
+    if (keys.giveKey(second[i].kur, second[i].lnr, kur, lnr, i + 1, key) != Rereading::kSame) {
+      return found + "changed";
+    }
+    found += key + " ";
+  }
+  if (readTwice && second.size() != keys.recordsNoted()) found += "changed";
+  return found;
+}
+
+TEST(EntryKeys, NeverTwiceWhetherReadOnceOrTwice) {
+  struct Case {
+    const char* promise;
+    std::vector<KeyedRecord> records;
+    std::string readTwice, readOnce;
+  };
+  const std::vector<Case> cases = {
+      {"a repeat's suffix skips later records' keys only where they are known",
+       {{"X", ""}, {"x", ""}, {"X-2", ""}}, "X x-3 X-2 ", "X x-2 X-2-2 "},
+      {"an empty key takes KART and the running number, or the entry number",
+       {{"", "17"}, {"#", ""}, {"KART17", ""}, {"kart2", ""}}, "KART17 KART2 KART17-2 kart2-2 ",
+       "KART17 KART2 KART17-2 kart2-2 "},
+      {"a running number read after the key still makes the key a later record asks for",
+       {{"(", "7"}, {"Meier", ""}, {"KART7", ""}, {"meier", "1"}},
+       "KART7 Meier KART7-2 meier-2 ", "KART7 Meier KART7-2 meier-2 "},
+      {"keys that differ only in accents or dropped characters are one key",
+       {{"M\x81ller", ""}, {"M\xFCller", ""}, {"Mul{ler", ""}}, "Muller Muller-2 Muller-3 ",
+       "Muller Muller-2 Muller-3 "},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(keysOf(c.records, true), c.readTwice) << c.promise;
+    EXPECT_EQ(keysOf(c.records, false), c.readOnce) << c.promise;
+    EXPECT_EQ(keysOf(c.records, true, oneHashForAll), c.readTwice) << c.promise << ", one hash for all";
+    EXPECT_EQ(keysOf(c.records, false, oneHashForAll), c.readOnce) << c.promise << ", one hash for all";
+  }
+}
+
+TEST(EntryKeys, AnExportChangedBetweenTheReadingsIsNoticed) {
+  struct Case {
+    const char* promise;
+    std::vector<KeyedRecord> first, second;
+  };
+  const std::vector<Case> cases = {
+      {"a key changed", {{"A", ""}, {"B", ""}}, {{"A", ""}, {"A", ""}}},
+      {"a record added", {{"X", ""}, {"X", ""}}, {{"X", ""}, {"X", ""}, {"X-2", ""}}},
+      {"a record taken away", {{"X", ""}, {"Y", ""}}, {{"X", ""}}},
+      {"only the running number of an empty key changed", {{"", "1"}}, {{"", "2"}}},
+      {"a key changed in letter case alone", {{"abc", ""}}, {{"ABC", ""}}},
+  };
+  for (const Case& c : cases) {
+    std::string keys = keysOf(c.first, true, hashText, &c.second);
+    EXPECT_EQ(keys.substr(keys.size() - 7), "changed") << c.promise << ": " << keys;
   }
 }
 

@@ -39,9 +39,20 @@ void checkArguments(const std::vector<std::string>& words) {
 // The entries written so far; unlike RecordCounter it does not wrap.
 std::uint64_t EntryNumber = 0;
 
+// The run's citation keys.
+EntryKeys Keys;
+
+[[noreturn]] void endWithExportChanged() {
+  endWithRuntimeError(kExitExportChanged, "rereading", InputFile.name);
+}
+
 void writeEntry() {
   printProgressDot();
-  giveEntryKey(++EntryNumber);
+  ++EntryNumber;
+  if (Keys.giveKey(RawKeyValue, RawNumberValue, fieldValue(KUR), fieldValue(LNR), EntryNumber,
+                   EntryKey) != Rereading::kSame) {
+    endWithExportChanged();
+  }
   selectEntryTemplate();
   ++RecordCounter;
 }
@@ -53,11 +64,11 @@ void writeEntry() {
 void collectExportKeys(bool haveRecord) {
   if (!haveRecord || !canRewind(InputFile)) return;
   std::uint64_t records = 1;
-  collectExportKey(records);
+  Keys.noteRecord(RawKeyValue, RawNumberValue, records);
   while (!atEnd(InputFile)) {
-    if (readNextEntryKeys(givesEmptyKey)) collectExportKey(++records);
+    if (readNextEntryKeys(givesEmptyKey)) Keys.noteRecord(RawKeyValue, RawNumberValue, ++records);
   }
-  endCollectingKeys();
+  Keys.makeKeys();
   rewindInput(InputFile);
   resetReader();
   readFirstEntry();
@@ -70,7 +81,8 @@ void initState() {
   resetReader();
   RecordCounter = 0;
   EntryNumber = 0;
-  resetEntryKeys();
+  Keys = EntryKeys();
+  EntryKey.clear();
   Nr2NoteFlag = false;
 }
 
@@ -85,13 +97,18 @@ void convertRecords() {
   while (!atEnd(InputFile)) {
     if (readNextEntry()) writeEntry();
   }
+  // Fewer records than the first reading saw, or an export whose size or
+  // time of change moved while it was read: it was changed during the run.
+  if (Keys.readTwice() && (EntryNumber != Keys.recordsNoted() || inputChanged(InputFile))) {
+    endWithExportChanged();
+  }
 }
 
 void printSummary() {
   printLine("");
   printLine(std::to_string(RecordCounter) + " Eintr\x84ge geschrieben");
-  if (RenamedKeyCount != 0) {
-    printLine(std::to_string(RenamedKeyCount) + " Schl\x81ssel neu vergeben (leer oder doppelt)");
+  if (Keys.renamed() != 0) {
+    printLine(std::to_string(Keys.renamed()) + " Schl\x81ssel neu vergeben (leer oder doppelt)");
   }
   if (!Nr2NoteFlag) return;
   if (TagMap[LNR] != 0) {

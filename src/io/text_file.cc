@@ -87,6 +87,10 @@ void openInput(TextInput& in, const std::string& name) {
   int error = platform::openForReading(name, in.file);
   if (error != 0) endWithRuntimeError(error, "open", name);
   in.storage = std::make_unique<char[]>(kBufferSize);
+  if (platform::canReadAgain(in.file)) {
+    error = platform::fileStamp(in.file, in.stamp);
+    if (error != 0) endWithRuntimeError(error, "open", name);
+  }
 }
 
 void openInputFromMemory(TextInput& in, std::string_view bytes) {
@@ -110,6 +114,14 @@ void rewindInput(TextInput& in) {
   if (error != 0) endWithRuntimeError(error, "seek", in.name);
   in.pos = in.end = nullptr;
   in.exhausted = false;
+}
+
+bool inputChanged(TextInput& in) {
+  if (in.fromMemory) return false;
+  platform::FileStamp now;
+  int error = platform::fileStamp(in.file, now);
+  if (error != 0) endWithRuntimeError(error, "rereading", in.name);
+  return !(now == in.stamp);
 }
 
 bool atEnd(TextInput& in) { return !fill(in) || *in.pos == kEndOfInput; }

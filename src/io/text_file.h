@@ -22,6 +22,7 @@ inline constexpr int kExitInputOutput = 5;  // a failure whose number is 8 or 9
 inline constexpr int kExitSameFile = 7;
 inline constexpr int kExitNoExport = 8;
 inline constexpr int kExitUsage = 9;
+inline constexpr int kExitExportChanged = 11;  // the export changed while it was read: try again
 
 struct TextInput {
   platform::File file = platform::kNoFile;
@@ -33,6 +34,7 @@ struct TextInput {
   std::string_view memory;  // all of an input from memory
   bool exhausted = false;  // the source has no more bytes to give
   std::string lineCopy;    // a line that did not lie whole in the buffer
+  platform::FileStamp stamp;  // of a file on disk, when it was opened
 };
 
 struct TextOutput {
@@ -84,6 +86,10 @@ void closeInput(TextInput& in);
 bool canRewind(TextInput& in);
 // Starts reading the input again from its first byte.
 void rewindInput(TextInput& in);
+// True when a file on disk now has another size or time of change than when
+// it was opened. An editor that saves under the same name makes a new file
+// and leaves the open one as it was: that is no change.
+bool inputChanged(TextInput& in);
 
 // Creates the file `name` for writing. Where it can, the bytes go to a new
 // temporary file beside it, which takes its place only at commitOutput; a

@@ -55,6 +55,15 @@ int closeFile(File file);
 bool canReadAgain(File file);
 // Moves the reading position of such a file back to its start.
 int rewindFile(File file);
+// The size and the time of the last change of an open file, as the system
+// has them now: an export that is changed while it is read shows here.
+struct FileStamp {
+  unsigned long long size = 0;
+  long long modified = 0;          // seconds, or the system's own unit
+  long long modifiedFraction = 0;  // nanoseconds where the system has them
+  bool operator==(const FileStamp&) const = default;
+};
+int fileStamp(File file, FileStamp& stamp);
 // The BibTeX file while it is written. A file of its own on disk, or a name
 // not taken yet, is written into a new temporary file with a short hidden
 // name in the same folder, which takes the file's place only when the run

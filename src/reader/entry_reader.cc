@@ -8,6 +8,8 @@
 std::array<std::string, kLastBufferLine + 1> EntryBuffer;
 std::uint16_t LineCount = 0;
 TextInput InputFile;
+std::string RawKeyValue;
+std::string RawNumberValue;
 
 namespace {
 
@@ -97,6 +99,8 @@ void resetReader() {
   TagMap.fill(0);
   LineCount = 0;
   HighestFilledLine = 0;
+  RawKeyValue.clear();
+  RawNumberValue.clear();
 }
 
 bool readFirstEntry() {
@@ -126,23 +130,19 @@ bool readNextEntryKeys(bool (*needsNumber)(std::string_view keyValue)) {
   int keyLine = TagMap[KUR];
   int numberLine = TagMap[LNR];
   // A record too short to reach the line reads it empty.
-  clearLine(keyLine);
-  clearLine(numberLine);
+  RawKeyValue.clear();
+  RawNumberValue.clear();
   // The last line looked at: KUR's, and LNR's where KUR gives no key. Both
   // are at most 255.
   int last = keyLine;
   bool decided = false;
   for (int line = 1;; ++line) {
-    // Stored as they stand: the key is mostly read from them without
-    // translating them.
-    if (line == keyLine || line == numberLine) {
-      EntryBuffer[line].assign(workLineValue());
-      PlainLine[line] = false;
-    }
+    if (line == keyLine) RawKeyValue.assign(workLineValue());
+    if (line == numberLine) RawNumberValue.assign(workLineValue());
     if (WorkLine.empty()) return true;
     if (!decided && line >= keyLine) {
       decided = true;
-      if (needsNumber(EntryBuffer[keyLine])) last = std::max(last, numberLine);
+      if (needsNumber(RawKeyValue)) last = std::max(last, numberLine);
     }
     if (decided && line >= last) break;
     WorkLine = readLineView(InputFile);
@@ -155,8 +155,14 @@ bool readNextEntryKeys(bool (*needsNumber)(std::string_view keyValue)) {
 
 bool readNextEntry() {
   if (!skipEmptyLines()) return false;
+  RawKeyValue.clear();
+  RawNumberValue.clear();
+  int keyLine = TagMap[KUR];
+  int numberLine = TagMap[LNR];
   int line = 1;
   for (;;) {
+    if (line == keyLine) RawKeyValue.assign(workLineValue());
+    if (line == numberLine) RawNumberValue.assign(workLineValue());
     // Lines past the buffer's last are read and dropped.
     if (line <= kLastBufferLine) storeValue(line);
     if (WorkLine.empty()) break;

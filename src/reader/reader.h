@@ -52,11 +52,16 @@ void analyseStructure();
 // so a field the record does not reach reads empty.
 bool readNextEntry();
 
-// Reads the next record like readNextEntry but stores only its KUR value,
-// and its LNR value where `needsNumber` says so of the KUR value, for a first
-// pass over the export that collects citation keys. Both are stored as they
-// stand in the export (tag and separator dropped), not translated. The lines after those are
-// passed over. The other lines of the buffer are left as they were.
+// The current record's KUR and LNR values as they stand in the export (tag
+// and separator dropped, not translated): what its citation key is made of.
+// Empty where the record does not reach the line.
+extern std::string RawKeyValue;
+extern std::string RawNumberValue;
+
+// Reads the next record for a first pass over the export that collects
+// citation keys: only RawKeyValue, and RawNumberValue where `needsNumber`
+// says so of the KUR value, are set; the lines after those are passed over.
+// The buffer is left as it was.
 bool readNextEntryKeys(bool (*needsNumber)(std::string_view keyValue));
 
 // True when `value` is the whole of a field's buffer line (the very string,

@@ -1,0 +1,101 @@
+// Citation keys that are never empty and never repeat. BibTeX compares keys
+// without regard to letter case and keeps only the first entry with a key;
+// btparse and biber refuse an empty one.
+//
+// A record asks for the cleaned text of its KUR; for an empty one "KART" and
+// the cleaned LNR, or "KART" and its entry number when that is empty too. The
+// first entry that asks for a key gets it; a later one gets that key with the
+// smallest suffix "-2", "-3", ... that no record asks for and no entry has.
+//
+// An export on disk is read twice. The first reading notes each record's key
+// text as the export has it (each different text once) and a fingerprint of
+// it; the keys are made from those texts only when that reading is over, so
+// that everything that decides how the export's bytes read is known first.
+// The second reading checks every record against the first, so that an
+// export changed in between is noticed instead of giving two entries one key.
+// An export read once (a pipe) knows the keys asked for so far.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Byte strings, each held once, numbered from 0 in the order they came.
+// Two texts are the same only when their bytes are; a hash only finds them.
+class TextSet {
+ public:
+  static constexpr std::uint32_t kNone = 0xFFFFFFFF;
+  using Hash = std::uint64_t (*)(std::string_view text);
+
+  explicit TextSet(Hash hash) : hash_(hash) {}
+  // Room for `count` texts without growing.
+  void reserve(std::size_t count);
+  std::uint32_t find(std::string_view text) const;
+  // The number of `text`, added when it was not there.
+  std::uint32_t add(std::string_view text);
+  std::string_view at(std::uint32_t number) const {
+    std::uint32_t start = number == 0 ? 0 : ends_[number - 1];
+    return std::string_view(bytes_).substr(start, ends_[number] - start);
+  }
+  std::size_t size() const { return ends_.size(); }
+  Hash hash() const { return hash_; }
+
+ private:
+  std::size_t slotOf(std::string_view text, std::uint64_t hash) const;
+  void grow(std::size_t slots);
+
+  Hash hash_;
+  std::string bytes_;               // the texts one after another
+  std::vector<std::uint32_t> ends_;  // where each text ends in bytes_
+  // Open addressing: the hash's high half and the text's number plus one;
+  // 0 is a free slot.
+  std::vector<std::uint64_t> slots_;
+};
+
+std::uint64_t hashText(std::string_view text);
+
+// Why a record of the second reading is not the record the first one saw.
+enum class Rereading { kSame, kChanged };
+
+class EntryKeys {
+ public:
+  explicit EntryKeys(TextSet::Hash hash = hashText) : sources_(hash), keys_(hash) {}
+
+  // The first reading: the KUR and LNR values of record `entryNumber` (from
+  // 1) as they stand in the export.
+  void noteRecord(std::string_view keyValue, std::string_view numberValue,
+                  std::uint64_t entryNumber);
+  // Ends the first reading: makes every record's key from the texts noted.
+  void makeKeys();
+  bool readTwice() const { return made_; }
+  std::uint64_t recordsNoted() const { return fingerprints_.size(); }
+
+  // The second reading (or the only one): the key of entry `entryNumber`
+  // (from 1), whose KUR and LNR values are `keyValue` and `numberValue` as
+  // they stand in the export, and `translatedKey`, `translatedNumber` as
+  // the character translation gives them. kChanged where the export is no
+  // longer what the first reading saw; `key` is then not set.
+  Rereading giveKey(std::string_view keyValue, std::string_view numberValue,
+                    std::string_view translatedKey, std::string_view translatedNumber,
+                    std::uint64_t entryNumber, std::string& key);
+
+  // The entries whose key is not their cleaned KUR (empty or repeated).
+  std::uint64_t renamed() const { return renamed_; }
+
+ private:
+  void takeKey(std::uint32_t number, std::string& key);
+
+  // The first reading's texts: a kind letter and the value it stands for.
+  TextSet sources_;
+  std::vector<std::uint32_t> fingerprints_;  // a record's text, hashed
+  // A record's text's number, then (after makeKeys) its key's number.
+  std::vector<std::uint32_t> recordKeys_;
+  bool made_ = false;
+
+  // Every key asked for or given, in lower case, and what is known of it.
+  TextSet keys_;
+  std::vector<std::uint32_t> info_;
+  std::uint64_t renamed_ = 0;
+  std::string scratch_;
+};
