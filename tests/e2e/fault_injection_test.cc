@@ -198,3 +198,68 @@ TEST(FailingExport, ReadErrorEndsTheRun) {
 }
 
 }  // namespace
+
+namespace {
+
+// The export is changed while the program reads it: between its first
+// reading (the keys) and its second (the entries), the test double writes
+// other records over it. Keys read first as A, B and then A, A; a record
+// added that asks for a key a suffix took; both end with "Runtime error 11"
+// (try again) and leave the earlier BibTeX file and no temporary file. An
+// editor that saves under the same name makes a new file: the open export is
+// as it was, and the run converts what it opened.
+TEST_F(MidRunFailureTest, ExportChangedBetweenTheReadingsIsNeverConverted) {
+  struct Case {
+    const char* promise;
+    std::string first, second;
+    const char* how;
+    int exitCode;
+  };
+  auto records = [](std::initializer_list<const char*> keys) {
+    std::string bytes;
+    for (const char* key : keys) bytes += std::string("TYP: Art\r\nKUR: ") + key + "\r\nTIT: T\r\n\r\n";
+    return bytes;
+  };
+  const std::vector<Case> cases = {
+      {"a key changed", records({"A", "B"}), records({"A", "A"}), "over", 11},
+      {"a record added", records({"X", "X"}), records({"X", "X", "X-2"}), "over", 11},
+      {"a record taken away", records({"X", "Y"}), records({"X"}), "over", 11},
+      {"the same keys, other text", records({"X", "Y"}), records({"X", "Y"}) + "\r\n", "over", 11},
+      {"saved anew under the same name", records({"A", "B"}), records({"A", "A"}), "save", 0},
+  };
+  fs::create_directory(dir_ / "out");
+  std::string bib = (dir_ / "out" / "out.bib").string();
+  std::string secondPath = (dir_ / "second.txt").string();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.promise);
+    writeFile(exportPath_, c.first);
+    writeFile(secondPath, c.second);
+    writeEarlierBibtex(bib);
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    std::string asanBefore = asan != nullptr ? asan : "";
+    setenv("ASAN_OPTIONS", (asanBefore + ":verify_asan_link_order=0").c_str(), 1);
+    setenv("LD_PRELOAD", FAILING_IO_LIBRARY, 1);
+    setenv("KARTCONV_FAULT", ("lseek 1 0 " + exportPath_).c_str(), 1);
+    setenv("KARTCONV_REWRITE", (std::string(c.how) + " " + secondPath).c_str(), 1);
+    ProgramResult r = runProgram({exportPath_, bib});
+    unsetenv("LD_PRELOAD");
+    unsetenv("KARTCONV_FAULT");
+    unsetenv("KARTCONV_REWRITE");
+    if (asan == nullptr) unsetenv("ASAN_OPTIONS");
+    else setenv("ASAN_OPTIONS", asanBefore.c_str(), 1);
+    EXPECT_EQ(readFile(exportPath_), c.second) << "the export was not changed";
+    EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+    if (c.exitCode == 0) {
+      EXPECT_NE(readFile(bib).find("@ARTICLE{B,"), std::string::npos) << "not the export opened";
+      continue;
+    }
+    EXPECT_EQ(r.err, "Runtime error 11 at rereading '" + exportPath_ + "'\r\n");
+    EXPECT_EQ(r.out.find(" Eintr\x84ge geschrieben"), std::string::npos) << "reported success";
+    EXPECT_EQ(readFile(bib), kEarlierBibtex) << "the earlier BibTeX file was changed";
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir_ / "out")) ++files;
+    EXPECT_EQ(files, 1u) << "a temporary file was left";
+  }
+}
+
+}  // namespace
