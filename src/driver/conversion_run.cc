@@ -136,11 +136,11 @@ int runKartconv(const std::vector<std::string>& words) {
   return 0;
 }
 
-MemoryRun convertInMemory(std::string_view exportBytes, bool nr2note) {
+MemoryRun convertInMemory(std::string_view exportBytes, bool nr2note, bool readOnce) {
   MemoryRun run;
   initState();
   Nr2NoteFlag = nr2note;
-  openInputFromMemory(InputFile, exportBytes);
+  openInputFromMemory(InputFile, exportBytes, readOnce);
   attachOutputToMemory(OutputFile, run.bibtex);
   openConsoleInMemory(run.console);
   convertRecords();

@@ -36,4 +36,5 @@ struct MemoryRun {
   std::string bibtex;
   std::string console;
 };
-MemoryRun convertInMemory(std::string_view exportBytes, bool nr2note);
+// `readOnce` reads it as an export that cannot be read twice (a pipe).
+MemoryRun convertInMemory(std::string_view exportBytes, bool nr2note, bool readOnce = false);

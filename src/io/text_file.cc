@@ -93,16 +93,19 @@ void openInput(TextInput& in, const std::string& name) {
   }
 }
 
-void openInputFromMemory(TextInput& in, std::string_view bytes) {
+void openInputFromMemory(TextInput& in, std::string_view bytes, bool once) {
   in = TextInput{};
   in.fromMemory = true;
+  in.once = once;
   in.memory = bytes;
   in.exhausted = true;
   in.pos = bytes.data();
   in.end = bytes.data() + bytes.size();
 }
 
-bool canRewind(TextInput& in) { return in.fromMemory || platform::canReadAgain(in.file); }
+bool canRewind(TextInput& in) {
+  return in.fromMemory ? !in.once : platform::canReadAgain(in.file);
+}
 
 void rewindInput(TextInput& in) {
   if (in.fromMemory) {

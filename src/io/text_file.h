@@ -31,6 +31,7 @@ struct TextInput {
   const char* pos = nullptr;
   const char* end = nullptr;
   bool fromMemory = false;
+  bool once = false;        // from memory, but to be read only once
   std::string_view memory;  // all of an input from memory
   bool exhausted = false;  // the source has no more bytes to give
   std::string lineCopy;    // a line that did not lie whole in the buffer
@@ -63,8 +64,9 @@ extern TextOutput* SavedOnRuntimeError;
 
 void openInput(TextInput& in, const std::string& name);
 // Reads from `bytes`, which must outlive the input. Used where the export is
-// already in memory.
-void openInputFromMemory(TextInput& in, std::string_view bytes);
+// already in memory; `once` makes it an input that cannot be read again, as
+// a pipe is.
+void openInputFromMemory(TextInput& in, std::string_view bytes, bool once = false);
 // True when no character is left or the next one is code 26.
 bool atEnd(TextInput& in);
 // Reads one line into `line` (replacing its content). At the end of the input
