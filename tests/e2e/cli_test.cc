@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -118,7 +119,9 @@ TEST_F(CliTest, Nr2NoteWithoutRunningNumberSaysSo) {
 // what the user made of it: its permission bits, a symbolic link to it,
 // another name of it (a hard link: written in place), a device. A folder
 // that takes no new file gets the file written in place. A new file gets
-// 0666 less the umask. No temporary file is left.
+// 0666 less the umask. A name as long as a file name may be is replaced as
+// any other: the temporary file has a short name of its own. A link in a
+// sticky folder that the user owns is followed. No temporary file is left.
 TEST_F(CliTest, ExistingBibtexFileIsReplaced) {
   const std::string earlier(100000, 'x');
   writeFile(path("old.bib"), earlier);
@@ -132,32 +135,56 @@ TEST_F(CliTest, ExistingBibtexFileIsReplaced) {
   writeFile(path("locked/out.bib"), earlier);
   fs::permissions(path("locked/out.bib"), fs::perms(0666));
   fs::permissions(dir_ / "locked", fs::perms(0555));
+  const std::string longName = std::string(246, 'n') + ".bib";  // 250 characters
+  writeFile(path(longName), earlier);
+  // A sticky folder open to all, as /tmp is; the user's own link in it.
+  fs::create_directory(dir_ / "sticky");
+  chmod(path("sticky").c_str(), 01777);
+  writeFile(path("real/open.bib"), earlier);
+  fs::permissions(path("real/open.bib"), fs::perms(0666));
+  fs::create_symlink("../real/open.bib", dir_ / "sticky/own.bib");
+  lchown(path("sticky/own.bib").c_str(), 65534, 65534);  // nobody's, who runs it
+  enum class Written { New, Replaced, InPlace };
   struct Case {
     std::string bibtex;  // named on the command line
     std::string holder;  // the file that must hold the entries
     int mode;            // its permission bits
     bool asNobody;       // run where the folder's permissions bind
+    Written written;     // a new file, one that took the earlier one's place, or that one
   };
   const std::vector<Case> cases = {
-      {path("new.bib"), path("new.bib"), 0640, false},
-      {path("old.bib"), path("old.bib"), 0604, false},
-      {path("link.bib"), path("real/target.bib"), 0644, false},
-      {path("hard.bib"), path("hard2.bib"), 0644, false},
-      {path("locked/out.bib"), path("locked/out.bib"), 0666, true},
-      {"/dev/null", "", 0, false},
+      {path("new.bib"), path("new.bib"), 0640, false, Written::New},
+      {path("old.bib"), path("old.bib"), 0604, false, Written::Replaced},
+      {path("link.bib"), path("real/target.bib"), 0644, false, Written::Replaced},
+      {path("hard.bib"), path("hard2.bib"), 0644, false, Written::InPlace},
+      {path("locked/out.bib"), path("locked/out.bib"), 0666, true, Written::InPlace},
+      {path(longName), path(longName), 0644, false, Written::Replaced},
+      {path("sticky/own.bib"), path("real/open.bib"), 0666, true, Written::InPlace},
+      {"/dev/null", "", 0, false, Written::New},
+  };
+  auto inode = [](const std::string& file) {
+    struct stat st {};
+    return stat(file.c_str(), &st) == 0 ? st.st_ino : 0;
   };
   mode_t umaskBefore = umask(027);
   for (const Case& c : cases) {
+    ino_t before = inode(c.holder);
     ProgramResult r = runProgram({exportPath_, c.bibtex}, ConsoleTarget::Capture, "", c.asNobody);
     EXPECT_EQ(r.exitCode, 0) << c.bibtex << ": " << r.err;
     if (c.holder.empty()) continue;
     EXPECT_TRUE(readFile(c.holder) == readFile(path("new.bib"))) << c.bibtex << ": not replaced";
     EXPECT_EQ(static_cast<int>(fs::status(c.holder).permissions()), c.mode) << c.bibtex;
+    if (c.written != Written::New) {
+      EXPECT_EQ(inode(c.holder) == before, c.written == Written::InPlace)
+          << c.bibtex << (c.written == Written::InPlace ? ": not written in place"
+                                                         : ": written in place, not replaced");
+    }
   }
   umask(umaskBefore);
   fs::permissions(dir_ / "locked", fs::perms(0755));
   EXPECT_EQ(readFile(path("new.bib")).find("@ARTICLE{Meier90,"), 0u);
   EXPECT_TRUE(fs::is_symlink(dir_ / "link.bib"));
+  EXPECT_TRUE(fs::is_symlink(dir_ / "sticky/own.bib"));
   EXPECT_TRUE(fs::equivalent(dir_ / "hard.bib", dir_ / "hard2.bib"));
   EXPECT_TRUE(fs::is_character_file("/dev/null"));
   for (const auto& entry : fs::recursive_directory_iterator(dir_)) {
@@ -165,28 +192,99 @@ TEST_F(CliTest, ExistingBibtexFileIsReplaced) {
   }
 }
 
+// An access-control list on the earlier BibTeX file goes over to the new
+// one whole: the user it names keeps its rights, and the group keeps its
+// own, narrower than the list's mask, which the group bits show.
+TEST_F(CliTest, AccessControlListOfTheBibtexFileIsKept) {
+  const std::string bib = path("shared.bib");
+  writeFile(bib, "earlier");
+  fs::permissions(bib, fs::perms(0600));
+  if (std::system(("setfacl -m u:nobody:rw " + bib + " 2>/dev/null").c_str()) != 0) {
+    GTEST_SKIP() << "setfacl is missing or the file system here keeps no access-control lists";
+  }
+  const std::string listing = path("acl.txt");
+  auto accessList = [&] {
+    std::string command = "getfacl --omit-header --absolute-names " + bib + " > " + listing;
+    return std::system(command.c_str()) == 0 ? readFile(listing) : "(getfacl failed)";
+  };
+  const std::string before = accessList();
+  ASSERT_NE(before.find("user:nobody:rw-"), std::string::npos) << before;
+  ASSERT_NE(before.find("group::---"), std::string::npos) << before;
+  ProgramResult r = runProgram({exportPath_, bib});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(readFile(bib).find("@ARTICLE{Meier90,"), 0u) << "not written";
+  EXPECT_EQ(accessList(), before);
+  EXPECT_EQ(static_cast<int>(fs::status(bib).permissions()), 0660);
+  fs::remove(listing);
+}
+
+// "/dev/fd/N" and "/proc/self/fd/N" write through the descriptor the program
+// was given, as it stands: a file opened for appending keeps what it held.
+// "/dev/stdout" writes through standard output; the console then goes to
+// standard error, so that standard output holds the BibTeX file alone after
+// the banner, which is shown before the file names are looked at.
+TEST_F(CliTest, DescriptorNamesWriteWhereTheDescriptorStands) {
+  ProgramResult reference = runProgram({exportPath_, path("reference.bib")});
+  ASSERT_EQ(reference.exitCode, 0) << reference.err;
+  const std::string bibtex = readFile(path("reference.bib"));
+  const std::string earlier = "% earlier text\r\n";
+  for (const std::string name : {"/dev/fd/3", "/proc/self/fd/3"}) {
+    writeFile(path("appended.bib"), earlier);
+    int fd = open(path("appended.bib").c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ProgramResult r = runProgram({exportPath_, name}, ConsoleTarget::Capture, "", false, fd);
+    close(fd);
+    EXPECT_EQ(r.exitCode, 0) << name << ": " << r.err;
+    EXPECT_TRUE(readFile(path("appended.bib")) == earlier + bibtex) << name;
+    EXPECT_EQ(r.out, reference.out) << name;
+  }
+  ProgramResult r =
+      runProgram({exportPath_, "/dev/stdout"}, ConsoleTarget::File, path("console.txt"));
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(r.out == kBanner + bibtex) << r.out;
+  EXPECT_EQ(r.err, reference.out.substr(kBanner.size()));
+}
+
 // Every failed operation after the argument checks ends the run with the
-// system's error number as exit code and one "Runtime error" line.
+// system's error number as exit code (5 for 8 and 9) and one "Runtime
+// error" line. A symbolic link planted by another user in a sticky folder
+// open to all (the BibTeX file's own or a folder's on the way) is refused
+// as the kernel's protection for such folders refuses it, whatever that
+// protection is set to: the file it leads to stays as it was.
 TEST_F(CliTest, FailedFileOperationsEndWithRuntimeError) {
   fs::create_directory(dir_ / "outdir");
+  fs::create_directory(dir_ / "sticky");
+  chmod(path("sticky").c_str(), 01777);
+  writeFile(path("victim.bib"), "root's own");
+  fs::create_symlink("../victim.bib", dir_ / "sticky/planted.bib");
+  lchown(path("sticky/planted.bib").c_str(), 65534, 65534);
+  fs::create_directory(dir_ / "victims");
+  fs::create_symlink("../victims", dir_ / "sticky/planted-folder");
+  lchown(path("sticky/planted-folder").c_str(), 65534, 65534);
   struct Case {
     std::string output;
     int error;
+    int exitCode;
+    std::string operation;
   };
   const std::vector<Case> cases = {
-      {path("no/such/folder/out.bib"), 2},  // ENOENT
-      {path("outdir"), 21},                 // EISDIR
-      {"/dev/full", 28},                    // ENOSPC
+      {path("no/such/folder/out.bib"), 2, 2, "create"},  // ENOENT
+      {path("outdir"), 21, 21, "create"},                // EISDIR
+      {"/dev/full", 28, 28, "write"},                    // ENOSPC
+      {path("sticky/planted.bib"), 13, 13, "create"},    // EACCES
+      {path("sticky/planted-folder/out.bib"), 13, 13, "create"},
+      {"/dev/fd/987", 9, 5, "create"},  // EBADF: no such descriptor
   };
   for (const Case& c : cases) {
     ProgramResult r = runProgram({exportPath_, c.output});
-    EXPECT_EQ(r.exitCode, c.error) << c.output;
-    EXPECT_EQ(r.err.rfind("Runtime error " + std::to_string(c.error) + " ", 0), 0u) << r.err;
-    EXPECT_NE(r.err.find(c.output), std::string::npos) << r.err;
-    EXPECT_EQ(r.err.substr(r.err.size() - 2), "\r\n");
+    EXPECT_EQ(r.exitCode, c.exitCode) << c.output;
+    EXPECT_EQ(r.err, "Runtime error " + std::to_string(c.error) + " at " + c.operation + " '" +
+                         c.output + "'\r\n");
     EXPECT_EQ(r.out.find(" Eintr\x84ge geschrieben"), std::string::npos) << c.output;
     expectExportUnchanged();
   }
+  EXPECT_EQ(readFile(path("victim.bib")), "root's own");
+  EXPECT_TRUE(fs::is_empty(dir_ / "victims"));
 }
 
 TEST_F(CliTest, OutputFolderMissingStopsBeforeReading) {
@@ -194,15 +292,20 @@ TEST_F(CliTest, OutputFolderMissingStopsBeforeReading) {
   EXPECT_EQ(r.out, kBanner);
 }
 
+// A console that cannot be written ends the run with its error: a pipe
+// without a reader, a full disk, and a standard output that was closed
+// (EBADF, exit code 5), which the program must not quietly replace.
 TEST_F(CliTest, FailingConsoleEndsTheRun) {
   struct Case {
     ConsoleTarget console;
     int error;
+    int exitCode;
   };
-  for (const Case& c : {Case{ConsoleTarget::ClosedPipe, 32}, Case{ConsoleTarget::DevFull, 28}}) {
+  for (const Case& c : {Case{ConsoleTarget::ClosedPipe, 32, 32}, Case{ConsoleTarget::DevFull, 28, 28},
+                        Case{ConsoleTarget::Closed, 9, 5}}) {
     ProgramResult r = runProgram({exportPath_, path("out.bib")}, c.console);
     EXPECT_EQ(r.signal, 0) << "killed by a signal instead of reporting the failure";
-    EXPECT_EQ(r.exitCode, c.error);
+    EXPECT_EQ(r.exitCode, c.exitCode);
     EXPECT_EQ(r.err.rfind("Runtime error " + std::to_string(c.error) + " ", 0), 0u) << r.err;
     expectExportUnchanged();
   }
@@ -233,21 +336,34 @@ std::string shownInTerminal(const std::string& environment, const std::string& a
 
 // A terminal whose locale's character set is UTF-8 shows the console's
 // letters as letters; any other terminal, a pipe and a file (every other
-// test here runs in a UTF-8 locale too) get the code page 437 bytes.
+// test here runs in a UTF-8 locale too) get the code page 437 bytes. The
+// locale is taken as named (the first of LC_ALL, LC_CTYPE and LANG that is
+// set and not empty), whether or not it is installed; and the question is
+// asked of the console's own stream, not of standard input.
 TEST_F(CliTest, TerminalInUtf8ShowsTheLetters) {
   if (std::system("tmux -V > /dev/null 2>&1") != 0) GTEST_SKIP() << "tmux is not installed";
   const std::string arguments = exportPath_ + " " + path("out.bib") + " Nr2Note";
-  std::string shown = shownInTerminal("LANG=C.UTF-8", arguments);
-  EXPECT_NE(shown.find("\n2 Eintr\xc3\xa4ge geschrieben\n"), std::string::npos) << shown;
-  EXPECT_NE(shown.find("\n1 Schl\xc3\xbcssel neu vergeben (leer oder doppelt)\n"), std::string::npos)
-      << shown;  // the export's two records share their key
-  EXPECT_NE(shown.find("\nLfde. Nr. als Note hinzugef\xc3\xbcgt\n"), std::string::npos) << shown;
+  for (const std::string environment :
+       {"LANG=C.UTF-8", "LANG=xx_XX.UTF-8", "LC_ALL= LC_CTYPE=yy_YY.utf8 LANG=C"}) {
+    std::string shown = shownInTerminal(environment, arguments);
+    EXPECT_NE(shown.find("\n2 Eintr\xc3\xa4ge geschrieben\n"), std::string::npos)
+        << environment << ": " << shown;
+    EXPECT_NE(shown.find("\n1 Schl\xc3\xbcssel neu vergeben (leer oder doppelt)\n"),
+              std::string::npos)
+        << environment << ": " << shown;  // the export's two records share their key
+    EXPECT_NE(shown.find("\nLfde. Nr. als Note hinzugef\xc3\xbcgt\n"), std::string::npos)
+        << environment << ": " << shown;
+  }
   // tmux leaves out the bytes that are not UTF-8.
-  shown = shownInTerminal("LANG=C", arguments);
+  std::string shown = shownInTerminal("LANG=C", arguments);
   EXPECT_NE(shown.find("\n2 Eintrge geschrieben\n"), std::string::npos) << shown;
 
+  const std::string closing = "Lfde. Nr. als Note hinzugef\x81gt\r\n";
   ProgramResult r = runProgram({exportPath_, path("out.bib"), "Nr2Note"}, ConsoleTarget::Pipe);
-  EXPECT_EQ(r.out, consoleOfRun(2, "Lfde. Nr. als Note hinzugef\x81gt\r\n", 1));
+  EXPECT_EQ(r.out, consoleOfRun(2, closing, 1));
+  // Started from the terminal, its console sent to a file.
+  shownInTerminal("LANG=C.UTF-8", arguments + " > " + path("console.txt"));
+  EXPECT_EQ(readFile(path("console.txt")), consoleOfRun(2, closing, 1));
 }
 
 // Progress dots wait to be flushed together; when the BibTeX file fails

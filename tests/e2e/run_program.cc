@@ -22,10 +22,14 @@ std::string tempPath(const char* stem) {
          std::to_string(counter++);
 }
 
-// In the child: runs the program on `args` in place of the child.
-[[noreturn]] void execProgram(const std::vector<std::string>& args) {
-  // The test runner may ignore SIGPIPE; the program must manage on its own.
-  signal(SIGPIPE, SIG_DFL);
+// In the child: runs the program on `args` in place of the child, with the
+// descriptors 0 to `lastDescriptor` and nothing else the test process holds.
+[[noreturn]] void execProgram(const std::vector<std::string>& args, int lastDescriptor = 2) {
+  // The test runner may ignore SIGPIPE, or the interruptions (a background
+  // job does); the program must manage on its own and meet them as a
+  // program started from a terminal does.
+  for (int sig : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGQUIT}) signal(sig, SIG_DFL);
+  close_range(static_cast<unsigned>(lastDescriptor) + 1, ~0u, 0);
   setenv("LC_ALL", "C.UTF-8", 1);
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(KARTCONV_PROGRAM));
@@ -71,7 +75,7 @@ ProgramResult talkToProgram(const std::vector<std::string>& args,
   }
   close(input[0]);
   close(console[1]);
-  Dialogue dialogue{input[1], console[0], ""};
+  Dialogue dialogue{input[1], console[0], "", pid};
   talk(dialogue);
   close(input[1]);
   char buffer[512];
@@ -89,7 +93,7 @@ ProgramResult talkToProgram(const std::vector<std::string>& args,
 }
 
 ProgramResult runProgram(const std::vector<std::string>& args, ConsoleTarget console,
-                         const std::string& consolePath, bool asNobody) {
+                         const std::string& consolePath, bool asNobody, int descriptor3) {
   std::string outPath = tempPath("out");
   std::string errPath = tempPath("err");
   int pipeFds[2] = {-1, -1};
@@ -110,6 +114,8 @@ ProgramResult runProgram(const std::vector<std::string>& args, ConsoleTarget con
       case ConsoleTarget::Capture:
         out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         break;
+      case ConsoleTarget::Closed:
+        break;
       case ConsoleTarget::ClosedPipe:
         out = pipeFds[1];
         break;
@@ -126,13 +132,19 @@ ProgramResult runProgram(const std::vector<std::string>& args, ConsoleTarget con
         break;
     }
     int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    dup2(out, STDOUT_FILENO);
+    // Moved out of the way first, so that no dup2 below overwrites them.
+    out = out < 0 ? -1 : fcntl(out, F_DUPFD, 10);
+    err = fcntl(err, F_DUPFD, 10);
+    int third = descriptor3 < 0 ? -1 : fcntl(descriptor3, F_DUPFD, 10);
+    if (out < 0) close(STDOUT_FILENO);
+    else dup2(out, STDOUT_FILENO);
     dup2(err, STDERR_FILENO);
+    if (third >= 0) dup2(third, 3);
     if (asNobody && geteuid() == 0 &&
         (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) {
       _exit(126);
     }
-    execProgram(args);
+    execProgram(args, third >= 0 ? 3 : 2);
   }
   if (console == ConsoleTarget::ClosedPipe) close(pipeFds[1]);
   ProgramResult result;

@@ -16,17 +16,22 @@ struct ProgramResult {
 
 // Capture: the console goes to a file. Pipe: a reader takes all of it.
 // PipeClosedMidRun: a reader that reads the console up to the first progress
-// dot and then goes away, as `kartconv ... | head -c 100` does.
-enum class ConsoleTarget { Capture, ClosedPipe, DevFull, File, Pipe, PipeClosedMidRun };
+// dot and then goes away, as `kartconv ... | head -c 100` does. Closed: the
+// program starts with its standard output closed, as `kartconv ... >&-`.
+enum class ConsoleTarget { Capture, Closed, ClosedPipe, DevFull, File, Pipe, PipeClosedMidRun };
 
 // The program runs in a UTF-8 locale (C.UTF-8), in which only a terminal
 // gets its console in UTF-8. With ConsoleTarget::File the console goes to
 // `consolePath` (which may lie on a small file system that fills up) and
 // `out` holds what reached it. `asNobody` runs it as user nobody when the
 // tests run as root, so that file permissions bind it as they bind a user.
+// `descriptor3`, where given, is the program's descriptor 3, as in
+// `kartconv ... 3>>file`; the program gets no other descriptor beyond its
+// standard ones.
 ProgramResult runProgram(const std::vector<std::string>& args,
                          ConsoleTarget console = ConsoleTarget::Capture,
-                         const std::string& consolePath = "", bool asNobody = false);
+                         const std::string& consolePath = "", bool asNobody = false,
+                         int descriptor3 = -1);
 
 // A run of the program with its standard input and its console on pipes, as
 // in `producer | kartconv /dev/stdin out.bib | reader`.
@@ -34,6 +39,7 @@ struct Dialogue {
   int input;          // the program's standard input
   int console;        // the program's standard output
   std::string shown;  // what the console has shown so far
+  int pid;            // the program's process, for a signal to it
   void send(const std::string& bytes);
   // Reads the console until it has shown `text`; false after 5 seconds
   // without it, or when the console ends first.
