@@ -7,7 +7,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <atomic>
 #include <climits>
+#include <iterator>
 
 #include "platform/command_line.h"
 
@@ -86,12 +89,82 @@ std::wstring folderOf(const std::wstring& name) {
   return end == std::wstring::npos ? std::wstring(L".") : name.substr(0, end + 1);
 }
 
+// `name` with its folder spelt out from the drive on. Wine's ReplaceFileW
+// fails with error 267 on a name relative to the current folder.
+std::wstring fullName(const std::wstring& name) {
+  DWORD size = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return name;
+  std::wstring full(size, L'\0');
+  DWORD length = GetFullPathNameW(name.c_str(), size, full.data(), nullptr);
+  if (length == 0 || length >= size) return name;
+  full.resize(length);
+  return full;
+}
+
+// The temporary file of the run, for the console control handler, which
+// Windows calls on a thread of its own: the name is written before the flag
+// is raised and the flag is lowered before the name changes, so the handler
+// never reads a name half written. A name may be as long as a long path.
+wchar_t PendingTemporary[32768];
+std::atomic<bool> TemporaryPending{false};
+
+void rememberTemporary(const std::wstring& name) {
+  if (name.size() >= std::size(PendingTemporary)) return;
+  std::copy(name.begin(), name.end(), PendingTemporary);
+  PendingTemporary[name.size()] = L'\0';
+  TemporaryPending.store(true);
+}
+
+void forgetTemporary() { TemporaryPending.store(false); }
+
+// Disk space or the user's quota ran out: writing the file in place would
+// run out as well, after destroying the earlier file.
+bool isOutOfSpace(DWORD error) {
+  constexpr DWORD kDiskQuotaExceeded = 1295;  // ERROR_DISK_QUOTA_EXCEEDED, missing in MinGW
+  return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL ||
+         error == ERROR_NOT_ENOUGH_QUOTA || error == kDiskQuotaExceeded;
+}
+
+// Eight letters or digits that differ from run to run and from try to try:
+// the clock, the process and a counter, well stirred. Only their uniqueness
+// matters, and CREATE_NEW checks that.
+std::wstring randomLetters() {
+  static unsigned Tries = 0;
+  LARGE_INTEGER now{};
+  QueryPerformanceCounter(&now);
+  unsigned long long x = static_cast<unsigned long long>(now.QuadPart) ^
+                         (static_cast<unsigned long long>(GetCurrentProcessId()) << 32) ^
+                         (static_cast<unsigned long long>(++Tries) * 0x9E3779B97F4A7C15ull);
+  x ^= x >> 30;
+  x *= 0xBF58476D1CE4E5B9ull;
+  x ^= x >> 27;
+  x *= 0x94D049BB133111EBull;
+  x ^= x >> 31;
+  constexpr wchar_t kLetters[] = L"0123456789abcdefghijklmnopqrstuv";
+  std::wstring letters;
+  for (int i = 0; i < 8; ++i, x >>= 5) letters += kLetters[x & 31];
+  return letters;
+}
+
+// Ctrl+C, Ctrl+Break and closing the console window: the temporary file goes,
+// the earlier BibTeX file stays, and the process ends with the code Windows
+// gives a program stopped that way. Windows runs this on a thread of its
+// own, whose stack a 32-bit program cannot assume aligned for SSE code.
+__attribute__((force_align_arg_pointer)) BOOL WINAPI onConsoleEvent(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) {
+    return FALSE;  // the next handler, finally Windows' own, decides
+  }
+  removeTemporaryOnInterrupt();
+  ExitProcess(STATUS_CONTROL_C_EXIT);
+}
+
 }  // namespace
 
 void prepareProcess() {
   // A drive without its disk must fail like any other missing file, with an
   // error code, instead of stopping the run at a dialog box.
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  SetConsoleCtrlHandler(onConsoleEvent, TRUE);
 }
 
 std::vector<std::string> commandWords(int, char**) {
@@ -143,20 +216,30 @@ int createReplacement(const std::string& name, File& file, Replacement& replacem
   replacement = Replacement{};
   std::wstring target = fromUtf8(name);
   if (!isReplaceable(target)) return createForWriting(name, file);
-  // GetTempFileNameW creates a new empty file of a unique name ("kcv1A2.tmp").
-  wchar_t temporary[MAX_PATH];
-  if (GetTempFileNameW(folderOf(target).c_str(), L"kcv", 0, temporary) == 0) {
-    return createForWriting(name, file);
+  // A short name of its own (".kcv0a1b2c3d.tmp") still fits where the
+  // BibTeX file's name is long. The leading dot hides it from listings that
+  // skip dot files; it gets no hidden attribute, which a new BibTeX file
+  // would keep after the move. FILE_SHARE_DELETE lets the console control
+  // handler remove it while the run still writes it.
+  std::wstring folder = folderOf(target);
+  if (folder == L".") folder.clear();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::wstring temporary = folder + L".kcv" + randomLetters() + L".tmp";
+    SetLastError(0);
+    file = CreateFileW(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                       nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      rememberTemporary(temporary);
+      replacement.temporaryName = toCodePage(temporary, CP_UTF8);
+      replacement.targetName = name;
+      return 0;
+    }
+    DWORD error = GetLastError();
+    if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
+    if (isOutOfSpace(error)) return static_cast<int>(error);
+    break;  // the folder takes no new file: write the file itself
   }
-  file = CreateFileW(temporary, GENERIC_WRITE, FILE_SHARE_READ, nullptr, TRUNCATE_EXISTING,
-                     FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    DeleteFileW(temporary);
-    return createForWriting(name, file);
-  }
-  replacement.temporaryName = toCodePage(temporary, CP_UTF8);
-  replacement.targetName = name;
-  return 0;
+  return createForWriting(name, file);
 }
 
 int syncFile(File file) {
@@ -165,18 +248,55 @@ int syncFile(File file) {
 }
 
 void abandonReplacement(Replacement& replacement) {
+  if (replacement.temporaryName.empty()) return;
   DeleteFileW(fromUtf8(replacement.temporaryName).c_str());
+  forgetTemporary();
 }
 
-void removeTemporaryOnInterrupt() {}
+void removeTemporaryOnInterrupt() {
+  if (TemporaryPending.exchange(false)) DeleteFileW(PendingTemporary);
+}
 
 int commitReplacement(Replacement& replacement) {
   std::wstring from = fromUtf8(replacement.temporaryName);
   std::wstring to = fromUtf8(replacement.targetName);
+  int error = 0;
   SetLastError(0);
-  return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : lastError();
+  if (GetFileAttributesW(to.c_str()) == INVALID_FILE_ATTRIBUTES &&
+      GetLastError() == ERROR_FILE_NOT_FOUND) {
+    // A new name: the file is moved there and the move written to disk
+    // before the call returns.
+    SetLastError(0);
+    if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      error = lastError();
+    }
+  } else {
+    // ReplaceFileW gives the new file the earlier file's creation time,
+    // attributes and access-control list, so that nobody gains or loses
+    // rights to the BibTeX file.
+    SetLastError(0);
+    if (!ReplaceFileW(fullName(to).c_str(), fullName(from).c_str(), nullptr, 0, nullptr,
+                      nullptr)) {
+      error = lastError();
+      // The earlier file may be gone already, with the new one still under
+      // the temporary name: then it is moved into the free name. Should that
+      // fail too, the temporary file is the only copy of the BibTeX file and
+      // stays where it is.
+      if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT &&
+          GetFileAttributesW(to.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) {
+          error = 0;
+        } else {
+          replacement.temporaryName.clear();
+        }
+      }
+    }
+  }
+  // On success nothing is left for an interruption to remove; on failure
+  // the caller removes the temporary file, or it is kept (see above).
+  if (error == 0 || replacement.temporaryName.empty()) forgetTemporary();
+  return error;
 }
-
 
 int readSome(File file, char* buffer, std::size_t capacity, std::size_t& got) {
   DWORD size = capacity > ULONG_MAX ? ULONG_MAX : static_cast<DWORD>(capacity);
@@ -212,6 +332,17 @@ int closeFile(File file) {
 }
 
 bool canReadAgain(File file) { return GetFileType(file) == FILE_TYPE_DISK; }
+
+int fileStamp(File file, FileStamp& stamp) {
+  BY_HANDLE_FILE_INFORMATION info;
+  SetLastError(0);
+  if (!GetFileInformationByHandle(file, &info)) return lastError();
+  stamp.size = (static_cast<unsigned long long>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  stamp.modified = (static_cast<long long>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                   info.ftLastWriteTime.dwLowDateTime;
+  stamp.modifiedFraction = 0;
+  return 0;
+}
 
 int rewindFile(File file) {
   LARGE_INTEGER start{};

@@ -36,6 +36,17 @@ void writeFile(const fs::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
+// The files of `folder` whose names begin with a dot: a temporary BibTeX
+// file that a run left behind.
+std::set<std::wstring> dotFiles(const fs::path& folder) {
+  std::set<std::wstring> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    std::wstring name = entry.path().filename().wstring();
+    if (name.front() == L'.') names.insert(name);
+  }
+  return names;
+}
+
 class WindowsCli : public testing::Test {
  protected:
   void SetUp() override {
@@ -104,6 +115,7 @@ TEST_F(WindowsCli, CommandLineIsSplitByTheConsoleRules) {
       fs::remove(dir_ / c.created);
     }
     EXPECT_FALSE(fs::exists(dir_ / L"out.bib"));
+    EXPECT_EQ(dotFiles(dir_), std::set<std::wstring>{});
   }
   EXPECT_EQ(readFile(dir_ / "export.txt"), kExport);
 }
@@ -156,6 +168,7 @@ TEST_F(WindowsCli, FailuresEndWithTheWindowsErrorCode) {
     EXPECT_EQ(r.exitCode, c.exitCode);
     EXPECT_EQ(r.err, c.err);
     EXPECT_EQ(r.out, kBanner);  // the run ends before it reads a record
+    EXPECT_EQ(dotFiles(dir_), std::set<std::wstring>{});
   }
   CloseHandle(locked);
   EXPECT_EQ(readFile(dir_ / "locked.bib"), "old");
@@ -171,6 +184,55 @@ TEST_F(WindowsCli, ExistingBibtexFileIsReplaced) {
   std::set<std::wstring> names;
   for (const auto& entry : fs::directory_iterator(dir_)) names.insert(entry.path().filename());
   EXPECT_EQ(names, (std::set<std::wstring>{L"export.txt", L"out.bib", L"plain.bib", L"sub"}));
+}
+
+// A BibTeX file that another program reads without letting it be deleted
+// (as an editor may) cannot be replaced: the run fails at the rename, after
+// the whole new file was written, and leaves the earlier file and no
+// temporary file. The error number is the system's (32 on Windows).
+TEST_F(WindowsCli, BibtexFileThatCannotBeReplacedStaysAsItWas) {
+  writeFile(dir_ / "held.bib", "old");
+  HANDLE held = CreateFileW((dir_ / "held.bib").c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  WindowsRun r = run(L"export.txt held.bib");
+  CloseHandle(held);
+  EXPECT_NE(r.exitCode, 0u);
+  EXPECT_EQ(r.err, "Runtime error " + std::to_string(r.exitCode) + " at rename 'held.bib'\r\n");
+  EXPECT_EQ(r.out, progress());
+  EXPECT_EQ(readFile(dir_ / "held.bib"), "old");
+  EXPECT_EQ(dotFiles(dir_), std::set<std::wstring>{});
+}
+
+// ReplaceFileW gives the new file the earlier file's creation time and
+// attributes. Wine's file systems hold neither a creation time of one's own
+// nor such attributes (every file shows the archive bit), so there the test
+// has nothing to compare.
+TEST_F(WindowsCli, ReplacedBibtexFileKeepsItsCreationTimeAndAttributes) {
+  const fs::path bib = dir_ / "out.bib";
+  writeFile(bib, "old");
+  const FILETIME created{0x12345678, 0x01c00000};  // in 1988
+  HANDLE file = CreateFileW(bib.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  ASSERT_TRUE(SetFileTime(file, &created, nullptr, nullptr));
+  CloseHandle(file);
+  ASSERT_TRUE(SetFileAttributesW(bib.c_str(), FILE_ATTRIBUTE_NOT_CONTENT_INDEXED));
+  WIN32_FILE_ATTRIBUTE_DATA before;
+  ASSERT_TRUE(GetFileAttributesExW(bib.c_str(), GetFileExInfoStandard, &before));
+  if (CompareFileTime(&before.ftCreationTime, &created) != 0 ||
+      before.dwFileAttributes != FILE_ATTRIBUTE_NOT_CONTENT_INDEXED) {
+    GTEST_SKIP() << "this file system keeps no creation time or attributes of its own";
+  }
+  WindowsRun r = run(L"export.txt out.bib");
+  EXPECT_EQ(r.exitCode, 0u) << r.err;
+  WIN32_FILE_ATTRIBUTE_DATA after;
+  ASSERT_TRUE(GetFileAttributesExW(bib.c_str(), GetFileExInfoStandard, &after));
+  EXPECT_EQ(CompareFileTime(&after.ftCreationTime, &created), 0);
+  EXPECT_NE(after.dwFileAttributes & FILE_ATTRIBUTE_NOT_CONTENT_INDEXED, 0u);
+  EXPECT_EQ(readFile(bib), plainBibtex());
+  EXPECT_EQ(dotFiles(dir_), std::set<std::wstring>{});
 }
 
 bool runsUnderWine() {
