@@ -1,14 +1,17 @@
-// A test double for the C library's read, write and close, preloaded
+// A test double for the C library's read, write, close and rename, preloaded
 // (LD_PRELOAD) into the built program by the fault tests. It makes one call
 // fail on demand, so that the program's own code, its platform layer
 // included, meets errors that real disks give rarely and at no chosen moment:
 // a close that reports a late write error, a write or a read that fails in
-// the middle of a file. The program itself is not changed for it.
+// the middle of a file, a rename that fails. The program itself is not
+// changed for it.
 //
 // KARTCONV_FAULT="<call> <n> <error> <path>": the n-th call of <call> (read,
 // write or close) on a file whose name starts with <path> fails with errno
-// <error>; the failing close still closes the file. Every other call goes
-// through unchanged.
+// <error>; the failing close still closes the file. For "rename" (rename,
+// renameat and renameat2 alike) the new name is the one that must start
+// with <path>, and nothing is renamed. Every other call goes through
+// unchanged.
 //
 // KARTCONV_FAULT="lseek <n> 0 <path>" with KARTCONV_REWRITE="<how> <file>"
 // changes the export while the program reads it: at the n-th seek on it
@@ -51,16 +54,36 @@ Fault& fault() {
   return f;
 }
 
-bool failsNow(const char* call, int fd) {
-  Fault& f = fault();
-  if (f.call != call) return false;
+// The name of the file or folder open as `fd`; empty when it has none.
+std::string nameOf(int fd) {
   char link[32], name[4096];
   std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
   ssize_t size = readlink(link, name, sizeof name);
-  if (size < 0 || std::string(name, static_cast<std::size_t>(size)).rfind(f.path, 0) != 0) {
-    return false;
-  }
+  return size < 0 ? std::string() : std::string(name, static_cast<std::size_t>(size));
+}
+
+bool failsNowOn(const char* call, const std::string& name) {
+  Fault& f = fault();
+  if (f.call != call || name.empty() || name.rfind(f.path, 0) != 0) return false;
   return ++f.seen == f.n;
+}
+
+bool failsNow(const char* call, int fd) {
+  if (fault().call != call) return false;
+  return failsNowOn(call, nameOf(fd));
+}
+
+// The whole name of `name` taken in the folder `folder` (AT_FDCWD: the
+// working folder).
+std::string nameAt(int folder, const char* name) {
+  if (name[0] == '/') return name;
+  std::string base;
+  if (folder != AT_FDCWD) {
+    base = nameOf(folder);
+  } else if (char here[4096]; getcwd(here, sizeof here) != nullptr) {
+    base = here;
+  }
+  return base.empty() ? std::string() : base + "/" + name;
 }
 
 template <typename Function>
@@ -91,6 +114,25 @@ extern "C" int close(int fd) {
   if (!fails) return result;
   errno = fault().error;
   return -1;
+}
+
+extern "C" int renameat2(int fromFolder, const char* from, int toFolder, const char* to,
+                         unsigned flags) noexcept {
+  static auto real = next<int (*)(int, const char*, int, const char*, unsigned)>("renameat2");
+  if (fault().call == "rename" && failsNowOn("rename", nameAt(toFolder, to))) {
+    errno = fault().error;
+    return -1;
+  }
+  return real(fromFolder, from, toFolder, to, flags);
+}
+
+extern "C" int renameat(int fromFolder, const char* from, int toFolder,
+                        const char* to) noexcept {
+  return renameat2(fromFolder, from, toFolder, to, 0);
+}
+
+extern "C" int rename(const char* from, const char* to) noexcept {
+  return renameat2(AT_FDCWD, from, AT_FDCWD, to, 0);
 }
 
 namespace {

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -45,9 +46,10 @@ class MidRunFailureTest : public testing::Test {
     fs::remove_all(dir_);
   }
 
-  // Mounts a tmpfs of `size` bytes at dir_/small; false when not allowed.
-  bool mountSmallDisk(const char* size, std::string& why) {
-    std::string options = std::string("size=") + size;
+  // Mounts a tmpfs of `size` bytes at dir_/small, with `more` options
+  // after it; false when not allowed.
+  bool mountSmallDisk(const char* size, std::string& why, const char* more = "") {
+    std::string options = std::string("size=") + size + more;
     if (mount("tmpfs", (dir_ / "small").c_str(), "tmpfs", 0, options.c_str()) != 0) {
       why = std::strerror(errno);
       return false;
@@ -101,6 +103,25 @@ TEST_F(MidRunFailureTest, BibtexFileOnAFullDisk) {
   }
 }
 
+// A disk with room for bytes but no free inode: the temporary file cannot
+// be made. Writing the file in place instead would empty the earlier
+// BibTeX file before the disk is found full; the run ends at once instead.
+TEST_F(MidRunFailureTest, BibtexFileOnADiskWithoutFreeInodes) {
+  std::string why;
+  // Two inodes: the disk's root folder and the earlier BibTeX file.
+  if (!mountSmallDisk("4m", why, ",nr_inodes=2")) {
+    GTEST_SKIP() << "cannot mount a small tmpfs here: " << why;
+  }
+  std::string bib = (dir_ / "small" / "out.bib").string();
+  writeEarlierBibtex(bib);
+  ProgramResult r = runProgram({exportPath_, bib});
+  EXPECT_EQ(r.signal, 0);
+  EXPECT_EQ(r.exitCode, kDiskFull);
+  EXPECT_EQ(r.err, "Runtime error 28 at create '" + bib + "'\r\n");
+  EXPECT_EQ(r.out.find("Lese ersten Eintrag"), std::string::npos) << "went on after the failure";
+  expectEarlierBibtexKept(bib);
+}
+
 // The console file fills up among the 20,000 progress dots.
 TEST_F(MidRunFailureTest, ConsoleOnADiskThatFillsUp) {
   std::string why;
@@ -132,13 +153,15 @@ TEST_F(MidRunFailureTest, ConsoleReaderGoesAwayMidRun) {
   expectEarlierBibtexKept(bib);
 }
 
-// One read, write or close fails in the middle of a run, made to fail by
-// the test double failing_io.cc, preloaded into the program: the export's
-// second read, the BibTeX file's write after its first full buffer, and the
-// close of the BibTeX file, where a late write error shows (1,000 entries fit
-// into one buffer, written just before). Each ends the run with its
-// "Runtime error" line and its error number as exit code, shows no success,
-// and leaves neither the BibTeX file nor a temporary file.
+// One read, write, close or rename fails in the middle of a run, made to
+// fail by the test double failing_io.cc, preloaded into the program: the
+// export's second read, the BibTeX file's write after its first full buffer,
+// the close of the BibTeX file, where a late write error shows (1,000
+// entries fit into one buffer, written just before), and the rename that
+// puts the new BibTeX file in the earlier one's place. Each ends the run
+// with its "Runtime error" line and its error number as exit code, and
+// leaves no temporary file, and the earlier BibTeX file where there was one;
+// all but the rename, which comes after the summary, show no success.
 TEST_F(MidRunFailureTest, InjectedFailureEndsTheRun) {
   struct Case {
     const char* call;
@@ -146,17 +169,20 @@ TEST_F(MidRunFailureTest, InjectedFailureEndsTheRun) {
     int error;
     int records;
     bool onExport;
+    bool earlierBibtex;  // an earlier BibTeX file is there to be replaced
   };
   const std::vector<Case> cases = {
-      {"read", 2, EIO, 20000, true},
-      {"write", 2, EDQUOT, 20000, false},
-      {"close", 1, EIO, 1000, false},
+      {"read", 2, EIO, 20000, true, false},
+      {"write", 2, EDQUOT, 20000, false, false},
+      {"close", 1, EIO, 1000, false, false},
+      {"rename", 1, EBUSY, 1000, false, true},
   };
   fs::create_directory(dir_ / "out");
   std::string bib = (dir_ / "out" / "out.bib").string();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.call);
     writeExport(c.records);
+    if (c.earlierBibtex) writeEarlierBibtex(bib);
     std::string file = c.onExport ? exportPath_ : (dir_ / "out").string() + "/";
     std::string fault = std::string(c.call) + " " + std::to_string(c.n) + " " +
                         std::to_string(c.error) + " " + file;
@@ -176,9 +202,41 @@ TEST_F(MidRunFailureTest, InjectedFailureEndsTheRun) {
     EXPECT_EQ(r.exitCode, c.error);
     EXPECT_EQ(r.err, "Runtime error " + std::to_string(c.error) + " at " + c.call + " '" +
                          (c.onExport ? exportPath_ : bib) + "'\r\n");
-    EXPECT_EQ(r.out.find(" Eintr\x84ge geschrieben"), std::string::npos) << "reported success";
+    bool summaryShown = std::string(c.call) == "rename";
+    EXPECT_EQ(r.out.find(" Eintr\x84ge geschrieben") != std::string::npos, summaryShown) << r.out;
     EXPECT_EQ(r.out.find("Schreibe Eintraege ") == std::string::npos, c.onExport) << r.out;
+    if (c.earlierBibtex) {
+      expectEarlierBibtexKept(bib);
+      fs::remove(bib);
+    }
     EXPECT_TRUE(fs::is_empty(dir_ / "out")) << "a file was left";
+  }
+}
+
+// An interruption in the middle of a run (Ctrl+C, kill, a closed terminal)
+// ends the process by that very signal, so that the shell sees 128 plus its
+// number, and removes the temporary file: the earlier BibTeX file stays as
+// it was. The export arrives slowly through a pipe, so that the signal
+// comes while the new file is being written.
+TEST_F(MidRunFailureTest, InterruptionMidRunKeepsTheEarlierBibtexFile) {
+  fs::create_directory(dir_ / "out");
+  std::string bib = (dir_ / "out" / "out.bib").string();
+  for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(strsignal(sig));
+    writeEarlierBibtex(bib);
+    std::size_t filesWhileWriting = 0;
+    ProgramResult r = talkToProgram({"/dev/stdin", bib}, [&](Dialogue& d) {
+      d.send(kRecord + kRecord);
+      ASSERT_TRUE(d.waitFor("Schreibe Eintraege ")) << d.shown;
+      for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir_ / "out")) {
+        ++filesWhileWriting;
+      }
+      kill(d.pid, sig);
+    });
+    EXPECT_EQ(filesWhileWriting, 2u) << "no temporary file beside the earlier one";
+    EXPECT_EQ(r.signal, sig);
+    EXPECT_EQ(r.exitCode, -1);
+    expectEarlierBibtexKept(bib);
   }
 }
 
