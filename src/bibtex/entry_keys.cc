@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 
 #include "bibtex/bibtex.h"
 #include "convert/translate.h"
@@ -9,12 +10,21 @@
 std::string EntryKey;
 
 std::uint64_t hashText(std::string_view text) {
-  // FNV-1a, then the final mix of MurmurHash3, which spreads keys that differ
-  // only at the end (Mueller90-2, Mueller90-3) over the whole table.
-  std::uint64_t h = 0xcbf29ce484222325ull;
-  for (char c : text) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
-  h ^= h >> 33;
-  h *= 0xff51afd7ed558ccdull;
+  // Eight bytes at a time, then the final mix of MurmurHash3, which spreads
+  // keys that differ only at the end (Mueller90-2, Mueller90-3) over the
+  // whole table.
+  constexpr std::uint64_t kMultiplier = 0xff51afd7ed558ccdull;
+  std::uint64_t h = text.size() * 0x9E3779B97F4A7C15ull;
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + i, 8);
+    h = (h ^ word) * kMultiplier;
+    h ^= h >> 29;
+  }
+  std::uint64_t rest = 0;
+  std::memcpy(&rest, text.data() + i, text.size() - i);
+  h = (h ^ rest) * kMultiplier;
   h ^= h >> 33;
   h *= 0xc4ceb9fe1a85ec53ull;
   h ^= h >> 33;
@@ -32,6 +42,17 @@ std::size_t homeOf(std::uint64_t hash, std::size_t capacity) {
 
 }  // namespace
 
+std::string_view TextSet::textAt(const std::string& block, std::size_t offset) {
+  auto size = static_cast<std::size_t>(static_cast<unsigned char>(block[offset]) |
+                                       static_cast<unsigned char>(block[offset + 1]) << 8);
+  return std::string_view(block).substr(offset + 2, size);
+}
+
+std::string_view TextSet::at(std::uint32_t number) const {
+  std::uint32_t start = starts_[number];
+  return textAt(blocks_[start >> kBlockBits], start & (kBlockSize - 1));
+}
+
 std::size_t TextSet::slotOf(std::string_view text, std::uint64_t hash) const {
   std::size_t capacity = slots_.size();
   std::uint64_t tag = hash & kTagBits;
@@ -43,6 +64,9 @@ std::size_t TextSet::slotOf(std::string_view text, std::uint64_t hash) const {
 }
 
 void TextSet::grow(std::size_t capacity) {
+  // The slots are made anew from the texts, so the old ones go first: the
+  // two never take memory at once.
+  std::vector<std::uint64_t>().swap(slots_);
   slots_.assign(capacity, 0);
   for (std::uint32_t n = 0; n < size(); ++n) {
     std::uint64_t hash = hash_(at(n));
@@ -54,7 +78,13 @@ void TextSet::reserve(std::size_t count) {
   // At most three quarters full, so that a search stays short.
   std::size_t capacity = count + count / 3 + 16;
   if (capacity > slots_.size()) grow(capacity);
-  ends_.reserve(count);
+  starts_.reserve(count);
+}
+
+void TextSet::dropIndex() {
+  // Swapped with empty ones: assigning {} would keep the memory.
+  std::vector<std::uint64_t>().swap(slots_);
+  std::vector<std::uint32_t>().swap(starts_);
 }
 
 std::uint32_t TextSet::find(std::string_view text) const {
@@ -68,9 +98,17 @@ std::uint32_t TextSet::add(std::string_view text) {
   std::uint64_t hash = hash_(text);
   std::uint64_t& slot = slots_[slotOf(text, hash)];
   if (slot != 0) return static_cast<std::uint32_t>(slot) - 1;
+  // A key is made of at most a few hundred characters of one value.
+  std::size_t length = std::min<std::size_t>(text.size(), 0xFFFF);
+  if (blocks_.empty() || blocks_.back().size() + 2 + length > kBlockSize) {
+    blocks_.emplace_back().reserve(kBlockSize);
+  }
+  std::string& block = blocks_.back();
   auto number = static_cast<std::uint32_t>(size());
-  bytes_.append(text);
-  ends_.push_back(static_cast<std::uint32_t>(bytes_.size()));
+  starts_.push_back(static_cast<std::uint32_t>((blocks_.size() - 1) << kBlockBits | block.size()));
+  block += static_cast<char>(length & 0xFF);
+  block += static_cast<char>(length >> 8);
+  block.append(text.substr(0, length));
   slot = (hash & kTagBits) | (number + 1);
   return number;
 }
@@ -96,14 +134,14 @@ void keySource(std::string_view keyValue, std::string_view numberValue,
   }
 }
 
-// The key that `source` gives, its values translated as `translate` does.
-std::string keyOfSource(std::string_view source) {
+// The key that `source` gives, its value translated as the reader does.
+std::string makeKey(std::string_view source, std::string& translated) {
   std::string_view value = source.substr(1);
   if (source[0] == 'N') return "KART" + std::string(value);
-  std::string translated;
   translateInto(value, translated);
   std::string key = citationKey(translated);
-  return source[0] == 'L' ? "KART" + key : key;
+  if (source[0] == 'L') key.insert(0, "KART");
+  return key;
 }
 
 void lowerCaseInto(std::string_view text, std::string& lower) {
@@ -134,15 +172,20 @@ void EntryKeys::noteRecord(std::string_view keyValue, std::string_view numberVal
 }
 
 void EntryKeys::makeKeys() {
-  keys_.reserve(sources_.size());
-  std::vector<std::uint32_t> keyOf(sources_.size());
-  for (std::uint32_t n = 0; n < sources_.size(); ++n) {
-    lowerCaseInto(keyOfSource(sources_.at(n)), scratch_);
-    keyOf[n] = keys_.add(scratch_);
-  }
-  sources_ = TextSet(sources_.hash());
-  info_.assign(keys_.size(), kAsked);
-  for (std::uint32_t& key : recordKeys_) key = keyOf[key];
+  // Every record takes one key, the one it asks for or a new one with a
+  // suffix: the keys never outnumber the records.
+  sources_.dropIndex();
+  keys_.reserve(fingerprints_.size());
+  info_.reserve(fingerprints_.size());
+  std::vector<std::uint32_t> keyOfSource;
+  keyOfSource.reserve(sources_.size());
+  sources_.drain([&](std::string_view source) {
+    lowerCaseInto(makeKey(source, scratch_), lower_);
+    std::uint32_t number = keys_.add(lower_);
+    if (number == info_.size()) info_.push_back(kAsked);
+    keyOfSource.push_back(number);
+  });
+  for (std::uint32_t& key : recordKeys_) key = keyOfSource[key];
   made_ = true;
 }
 
@@ -158,19 +201,19 @@ Rereading EntryKeys::giveKey(std::string_view keyValue, std::string_view numberV
   }
   std::uint32_t number;
   if (made_) {
-    // The record must be the one the first reading saw at this place.
-    if (entryNumber > recordKeys_.size()) return Rereading::kChanged;
+    // The record must be the one the first reading saw at this place; then
+    // it asks for the key that reading found for it.
+    if (entryNumber > fingerprints_.size()) return Rereading::kChanged;
     keySource(keyValue, numberValue, entryNumber, scratch_);
     if (fingerprintOf(scratch_, keys_.hash()) != fingerprints_[entryNumber - 1]) {
       return Rereading::kChanged;
     }
     number = recordKeys_[entryNumber - 1];
   } else {
-    // Read once: the key is known from now on.
-    lowerCaseInto(key, scratch_);
-    number = keys_.add(scratch_);
-    if (number == info_.size()) info_.push_back(0);
-    info_[number] |= kAsked;
+    // Read once: the key is known as asked for from here on.
+    lowerCaseInto(key, lower_);
+    number = keys_.add(lower_);
+    if (number == info_.size()) info_.push_back(kAsked);
   }
   std::size_t length = key.size();
   takeKey(number, key);
@@ -178,9 +221,11 @@ Rereading EntryKeys::giveKey(std::string_view keyValue, std::string_view numberV
   return Rereading::kSame;
 }
 
-// The entry's key is key number `number`, whose text (in any letter case) is
-// `key`. The first entry gets it; a later one gets it with the smallest
-// suffix that no record asks for and no entry has, appended to `key`.
+// The entry's key is key number `number`, `key` in any letter case. The
+// first entry that asks for it gets it; a later one gets it with the
+// smallest suffix that no record asks for and no entry has, appended to
+// `key`. The suffix is decided here, as the entry is written, alike for an
+// export read twice and one read once.
 void EntryKeys::takeKey(std::uint32_t number, std::string& key) {
   if ((info_[number] & kGiven) == 0) {
     info_[number] |= kGiven;
@@ -190,14 +235,13 @@ void EntryKeys::takeKey(std::uint32_t number, std::string& key) {
   char text[16];
   text[0] = '-';
   std::string_view tail;
-  std::string& candidate = scratch_;
   do {
     tail = std::string_view(text, std::to_chars(text + 1, text + sizeof text, ++suffix).ptr);
-    candidate.assign(keys_.at(number));
-    candidate += tail;
-  } while (keys_.find(candidate) != TextSet::kNone);
+    lower_.assign(keys_.at(number));
+    lower_ += tail;
+  } while (keys_.find(lower_) != TextSet::kNone);
   info_[number] = (info_[number] & ~kLastSuffix) | suffix;
   key += tail;
-  keys_.add(candidate);
+  keys_.add(lower_);
   info_.push_back(kGiven);
 }

@@ -23,35 +23,60 @@
 
 // Byte strings, each held once, numbered from 0 in the order they came.
 // Two texts are the same only when their bytes are; a hash only finds them.
+// The texts lie in blocks of 64 KiB: the set grows without copying them, and
+// a set drained block by block gives its memory to the next one.
 class TextSet {
  public:
   static constexpr std::uint32_t kNone = 0xFFFFFFFF;
   using Hash = std::uint64_t (*)(std::string_view text);
 
   explicit TextSet(Hash hash) : hash_(hash) {}
-  // Room for `count` texts without growing.
+  // Room for `count` texts without growing the index.
   void reserve(std::size_t count);
   std::uint32_t find(std::string_view text) const;
   // The number of `text`, added when it was not there.
   std::uint32_t add(std::string_view text);
-  std::string_view at(std::uint32_t number) const {
-    std::uint32_t start = number == 0 ? 0 : ends_[number - 1];
-    return std::string_view(bytes_).substr(start, ends_[number] - start);
-  }
-  std::size_t size() const { return ends_.size(); }
+  std::string_view at(std::uint32_t number) const;
+  std::size_t size() const { return starts_.size(); }
   Hash hash() const { return hash_; }
 
+  // Frees what finds the texts; at() and find() no longer work.
+  void dropIndex();
+  // Calls `visit` with every text in the order of their numbers, freeing
+  // each block when its texts are done; the set is empty afterwards.
+  template <typename Visit>
+  void drain(Visit visit);
+
  private:
+  static constexpr std::size_t kBlockBits = 16;
+  static constexpr std::size_t kBlockSize = std::size_t{1} << kBlockBits;
+
   std::size_t slotOf(std::string_view text, std::uint64_t hash) const;
   void grow(std::size_t slots);
+  static std::string_view textAt(const std::string& block, std::size_t offset);
 
   Hash hash_;
-  std::string bytes_;               // the texts one after another
-  std::vector<std::uint32_t> ends_;  // where each text ends in bytes_
+  // Each text after its length in two bytes; a text never spans two blocks.
+  std::vector<std::string> blocks_;
+  std::vector<std::uint32_t> starts_;  // block number and offset of each text
   // Open addressing: the hash's high half and the text's number plus one;
   // 0 is a free slot.
   std::vector<std::uint64_t> slots_;
 };
+
+template <typename Visit>
+void TextSet::drain(Visit visit) {
+  dropIndex();
+  for (std::string& block : blocks_) {
+    for (std::size_t offset = 0; offset < block.size();) {
+      std::string_view text = textAt(block, offset);
+      visit(text);
+      offset += 2 + text.size();
+    }
+    std::string().swap(block);
+  }
+  std::vector<std::string>().swap(blocks_);
+}
 
 std::uint64_t hashText(std::string_view text);
 
@@ -98,4 +123,5 @@ class EntryKeys {
   std::vector<std::uint32_t> info_;
   std::uint64_t renamed_ = 0;
   std::string scratch_;
+  std::string lower_;
 };
