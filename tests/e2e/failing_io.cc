@@ -18,6 +18,10 @@
 // (the program goes back to its start to read it a second time) the bytes
 // of <file> are written over it ("over"), or saved under its name as an
 // editor does, as a new file that takes the old one's place ("save").
+//
+// KARTCONV_FAULT="new <n> 12 <bytes>": the n-th allocation (operator new) of
+// at least <bytes> bytes throws std::bad_alloc, as a system out of memory
+// makes it do, without a memory limit that a sanitizer build would trip.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/types.h>
@@ -27,6 +31,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 namespace {
@@ -164,3 +169,43 @@ extern "C" off_t lseek(int fd, off_t offset, int whence) {
   if (failsNow("lseek", fd)) rewriteExport();
   return real(fd, offset, whence);
 }
+
+namespace {
+
+// Read without allocating: operator new is what asks.
+struct AllocationFault {
+  long n = 0;
+  unsigned long minimum = 0;
+  long seen = 0;
+};
+
+AllocationFault& allocationFault() {
+  static AllocationFault f = [] {
+    AllocationFault parsed;
+    const char* request = std::getenv("KARTCONV_FAULT");
+    int error = 0;
+    if (request == nullptr ||
+        std::sscanf(request, "new %ld %d %lu", &parsed.n, &error, &parsed.minimum) != 3) {
+      parsed.n = 0;
+    }
+    return parsed;
+  }();
+  return f;
+}
+
+void* allocate(std::size_t size) {
+  AllocationFault& f = allocationFault();
+  if (f.n > 0 && size >= f.minimum && ++f.seen == f.n) throw std::bad_alloc();
+  void* memory = std::malloc(size == 0 ? 1 : size);
+  if (memory == nullptr) throw std::bad_alloc();
+  return memory;
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) { return allocate(size); }
+void* operator new[](std::size_t size) { return allocate(size); }
+void operator delete(void* memory) noexcept { std::free(memory); }
+void operator delete[](void* memory) noexcept { std::free(memory); }
+void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
+void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }

@@ -259,6 +259,26 @@ TEST(FailingExport, ReadErrorEndsTheRun) {
 
 namespace {
 
+// Runs the program with the test double failing_io.cc preloaded and
+// `fault` (and `rewrite`) asked of it.
+ProgramResult runWithTestDouble(const std::vector<std::string>& args, const std::string& fault,
+                                const std::string& rewrite = "") {
+  // An AddressSanitizer build would refuse a library loaded before its runtime.
+  const char* asan = std::getenv("ASAN_OPTIONS");
+  std::string asanBefore = asan != nullptr ? asan : "";
+  setenv("ASAN_OPTIONS", (asanBefore + ":verify_asan_link_order=0").c_str(), 1);
+  setenv("LD_PRELOAD", FAILING_IO_LIBRARY, 1);
+  setenv("KARTCONV_FAULT", fault.c_str(), 1);
+  setenv("KARTCONV_REWRITE", rewrite.c_str(), 1);
+  ProgramResult r = runProgram(args);
+  unsetenv("LD_PRELOAD");
+  unsetenv("KARTCONV_FAULT");
+  unsetenv("KARTCONV_REWRITE");
+  if (asan == nullptr) unsetenv("ASAN_OPTIONS");
+  else setenv("ASAN_OPTIONS", asanBefore.c_str(), 1);
+  return r;
+}
+
 // The export is changed while the program reads it: between its first
 // reading (the keys) and its second (the entries), the test double writes
 // other records over it. Keys read first as A, B and then A, A; a record
@@ -293,18 +313,8 @@ TEST_F(MidRunFailureTest, ExportChangedBetweenTheReadingsIsNeverConverted) {
     writeFile(exportPath_, c.first);
     writeFile(secondPath, c.second);
     writeEarlierBibtex(bib);
-    const char* asan = std::getenv("ASAN_OPTIONS");
-    std::string asanBefore = asan != nullptr ? asan : "";
-    setenv("ASAN_OPTIONS", (asanBefore + ":verify_asan_link_order=0").c_str(), 1);
-    setenv("LD_PRELOAD", FAILING_IO_LIBRARY, 1);
-    setenv("KARTCONV_FAULT", ("lseek 1 0 " + exportPath_).c_str(), 1);
-    setenv("KARTCONV_REWRITE", (std::string(c.how) + " " + secondPath).c_str(), 1);
-    ProgramResult r = runProgram({exportPath_, bib});
-    unsetenv("LD_PRELOAD");
-    unsetenv("KARTCONV_FAULT");
-    unsetenv("KARTCONV_REWRITE");
-    if (asan == nullptr) unsetenv("ASAN_OPTIONS");
-    else setenv("ASAN_OPTIONS", asanBefore.c_str(), 1);
+    ProgramResult r = runWithTestDouble({exportPath_, bib}, "lseek 1 0 " + exportPath_,
+                                        std::string(c.how) + " " + secondPath);
     EXPECT_EQ(readFile(exportPath_), c.second) << "the export was not changed";
     EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
     if (c.exitCode == 0) {
@@ -318,6 +328,26 @@ TEST_F(MidRunFailureTest, ExportChangedBetweenTheReadingsIsNeverConverted) {
     for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir_ / "out")) ++files;
     EXPECT_EQ(files, 1u) << "a temporary file was left";
   }
+}
+
+// Memory runs out in the middle of the run (the fourth allocation of 64 KiB
+// or more: after the console's, the export's and the BibTeX file's buffers,
+// the table of the keys): the run ends with the system's out-of-memory
+// number, not an abort, and leaves the earlier BibTeX file and no temporary
+// file.
+TEST_F(MidRunFailureTest, AllocationThatFailsEndsTheRunCleanly) {
+  fs::create_directory(dir_ / "out");
+  std::string bib = (dir_ / "out" / "out.bib").string();
+  writeExport(20000);
+  writeEarlierBibtex(bib);
+  ProgramResult r = runWithTestDouble({exportPath_, bib}, "new 4 12 65536");
+  EXPECT_EQ(r.signal, 0) << "aborted";
+  EXPECT_EQ(r.exitCode, 12);
+  EXPECT_EQ(r.err, "Runtime error 12 at allocate\r\n");
+  EXPECT_EQ(readFile(bib), kEarlierBibtex) << "the earlier BibTeX file was changed";
+  std::size_t files = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir_ / "out")) ++files;
+  EXPECT_EQ(files, 1u) << "a temporary file was left";
 }
 
 }  // namespace
