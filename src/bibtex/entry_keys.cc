@@ -93,9 +93,8 @@ std::uint32_t TextSet::find(std::string_view text) const {
   return slot == 0 ? kNone : static_cast<std::uint32_t>(slot) - 1;
 }
 
-std::uint32_t TextSet::add(std::string_view text) {
+std::uint32_t TextSet::add(std::string_view text, std::uint64_t hash) {
   if ((size() + 1) * 4 > slots_.size() * 3) grow(slots_.size() * 2 + 16);
-  std::uint64_t hash = hash_(text);
   std::uint64_t& slot = slots_[slotOf(text, hash)];
   if (slot != 0) return static_cast<std::uint32_t>(slot) - 1;
   // A key is made of at most a few hundred characters of one value.
@@ -158,17 +157,16 @@ constexpr std::uint32_t kAsked = 1u << 31;
 constexpr std::uint32_t kGiven = 1u << 30;
 constexpr std::uint32_t kLastSuffix = kGiven - 1;
 
-std::uint32_t fingerprintOf(std::string_view source, TextSet::Hash hash) {
-  return static_cast<std::uint32_t>(hash(source) >> 32);
-}
+std::uint32_t fingerprintOf(std::uint64_t hash) { return static_cast<std::uint32_t>(hash >> 32); }
 
 }  // namespace
 
 void EntryKeys::noteRecord(std::string_view keyValue, std::string_view numberValue,
                            std::uint64_t entryNumber) {
   keySource(keyValue, numberValue, entryNumber, scratch_);
-  fingerprints_.push_back(fingerprintOf(scratch_, sources_.hash()));
-  recordKeys_.push_back(sources_.add(scratch_));
+  std::uint64_t hash = sources_.hash()(scratch_);
+  fingerprints_.push_back(fingerprintOf(hash));
+  recordKeys_.push_back(sources_.add(scratch_, hash));
 }
 
 void EntryKeys::makeKeys() {
@@ -205,7 +203,7 @@ Rereading EntryKeys::giveKey(std::string_view keyValue, std::string_view numberV
     // it asks for the key that reading found for it.
     if (entryNumber > fingerprints_.size()) return Rereading::kChanged;
     keySource(keyValue, numberValue, entryNumber, scratch_);
-    if (fingerprintOf(scratch_, keys_.hash()) != fingerprints_[entryNumber - 1]) {
+    if (fingerprintOf(keys_.hash()(scratch_)) != fingerprints_[entryNumber - 1]) {
       return Rereading::kChanged;
     }
     number = recordKeys_[entryNumber - 1];
@@ -235,13 +233,16 @@ void EntryKeys::takeKey(std::uint32_t number, std::string& key) {
   char text[16];
   text[0] = '-';
   std::string_view tail;
+  lower_.assign(keys_.at(number));
+  std::size_t length = lower_.size();
+  // A key that is there is asked for or given; the first one that is not
+  // is added, given.
   do {
     tail = std::string_view(text, std::to_chars(text + 1, text + sizeof text, ++suffix).ptr);
-    lower_.assign(keys_.at(number));
+    lower_.resize(length);
     lower_ += tail;
-  } while (keys_.find(lower_) != TextSet::kNone);
+  } while (keys_.add(lower_) != info_.size());
   info_[number] = (info_[number] & ~kLastSuffix) | suffix;
-  key += tail;
-  keys_.add(lower_);
   info_.push_back(kGiven);
+  key += tail;
 }
