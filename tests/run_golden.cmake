@@ -18,12 +18,20 @@ file(MAKE_DIRECTORY ${WORK_DIR})
 set(BIB ${WORK_DIR}/out.bib)
 
 separate_arguments(emulator NATIVE_COMMAND "${EMULATOR}")
+# The cases convert a few records each, in well under a second; a run that
+# has not ended after this many seconds loops, and is ended here (before
+# the test's own time limit) so that the failure says so.
+set(program_timeout 40)
 macro(run_program)
   execute_process(
     COMMAND ${emulator} ${PROGRAM} ${EXPORT} ${BIB} ${OPTION_WORD}
     OUTPUT_FILE ${WORK_DIR}/console
     ERROR_VARIABLE errors
-    RESULT_VARIABLE exit_code)
+    RESULT_VARIABLE exit_code
+    TIMEOUT ${program_timeout})
+  if(exit_code MATCHES "timeout")
+    message(FATAL_ERROR "${PROGRAM} did not end within ${program_timeout} s (${exit_code})")
+  endif()
 endmacro()
 run_program()
 # kartconv writes its banner before anything else, so a run that failed with
