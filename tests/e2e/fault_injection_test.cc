@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <set>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include "run_program.h"
@@ -119,6 +120,26 @@ TEST_F(MidRunFailureTest, BibtexFileOnADiskWithoutFreeInodes) {
   EXPECT_EQ(r.exitCode, kDiskFull);
   EXPECT_EQ(r.err, "Runtime error 28 at create '" + bib + "'\r\n");
   EXPECT_EQ(r.out.find("Lese ersten Eintrag"), std::string::npos) << "went on after the failure";
+  expectEarlierBibtexKept(bib);
+}
+
+// A limit on the size of the files the program writes (ulimit -f) is met
+// as a full disk is: a write fails with EFBIG (27) instead of the process
+// being killed, and the earlier BibTeX file stays.
+TEST_F(MidRunFailureTest, FileSizeLimitEndsTheRunAsAWriteError) {
+  fs::create_directory(dir_ / "out");
+  std::string bib = (dir_ / "out" / "out.bib").string();
+  writeEarlierBibtex(bib);
+  rlimit before{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+  rlimit limited = before;
+  limited.rlim_cur = 64 * 1024;  // this process writes nothing that large meanwhile
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+  ProgramResult r = runProgram({exportPath_, bib});
+  setrlimit(RLIMIT_FSIZE, &before);
+  EXPECT_EQ(r.signal, 0) << "killed by a signal instead of reporting the failure";
+  EXPECT_EQ(r.exitCode, EFBIG);
+  EXPECT_EQ(r.err, "Runtime error 27 at write '" + bib + "'\r\n");
   expectEarlierBibtexKept(bib);
 }
 
