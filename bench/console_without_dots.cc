@@ -14,7 +14,6 @@ void openConsole() {
 }
 
 void moveConsoleToStandardError() {
-  flush(Console);
   Console.file = platform::standardError();
   Console.name = "console";
 }
@@ -24,6 +23,11 @@ void openConsoleInMemory(std::string& sink) { attachOutputToMemory(Console, sink
 void printText(std::string_view text) {
   write(Console, text);
   flush(Console);
+}
+
+void holdLine(std::string_view text) {
+  write(Console, text);
+  writeLineEnd(Console);
 }
 
 void printLine(std::string_view text) {

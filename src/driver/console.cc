@@ -90,7 +90,6 @@ void openConsole() {
 }
 
 void moveConsoleToStandardError() {
-  flush(Console);
   Console.file = platform::standardError();
   Console.name = "console";
   InUtf8 = platform::consoleShowsUtf8(Console.file);
@@ -104,6 +103,11 @@ void openConsoleInMemory(std::string& sink) {
 void printText(std::string_view text) {
   writeMessage(text);
   flushConsole();
+}
+
+void holdLine(std::string_view text) {
+  writeMessage(text);
+  writeLineEnd(Console);
 }
 
 void printLine(std::string_view text) {

@@ -15,9 +15,13 @@
 void openConsole();
 void openConsoleInMemory(std::string& sink);
 // Where the BibTeX file itself goes to standard output, the console's
-// messages go to standard error, so that the BibTeX stream stays clean.
+// messages (a held line among them) go to standard error, so that the
+// BibTeX stream stays clean.
 void moveConsoleToStandardError();
 
 void printText(std::string_view text);  // leaves the line open
+// A line that shows with the next message, or on standard error with the
+// other messages where the BibTeX file goes to standard output: the banner.
+void holdLine(std::string_view text);
 void printLine(std::string_view text);  // ends the line
 void printProgressDot();

@@ -120,7 +120,7 @@ void printSummary() {
 
 int runKartconv(const std::vector<std::string>& words) {
   openConsole();
-  printLine(kBanner);
+  holdLine(kBanner);
   initState();
   checkArguments(words);
   openInput(InputFile, words[0]);
