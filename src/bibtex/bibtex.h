@@ -29,6 +29,10 @@ std::string citationKey(std::string_view value);
 // Holds for a value as it stands in the export as well as for a translated
 // one.
 bool givesEmptyKey(std::string_view value);
+// True when `value`, as it stands in the export, is its own citation key
+// whatever code page the export is read in: every character is a 7-bit one
+// that keys keep and that the character translation leaves alone. Not empty.
+bool isOwnKey(std::string_view value);
 
 // The citation key of the current record's entry (see entry_keys.h).
 extern std::string EntryKey;

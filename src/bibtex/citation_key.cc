@@ -83,6 +83,13 @@ bool givesEmptyKey(std::string_view value) {
   return true;
 }
 
+bool isOwnKey(std::string_view value) {
+  for (char c : value) {
+    if (droppedFromKey(static_cast<unsigned char>(c)) || c == ';') return false;
+  }
+  return !value.empty();
+}
+
 std::string citationKey(std::string_view value) {
   // Most keys are typed as keys: nothing to drop and no accent command. The
   // characters before the first one to drop or replace stay as they are.

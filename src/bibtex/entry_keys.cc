@@ -68,9 +68,13 @@ void TextSet::grow(std::size_t capacity) {
   // two never take memory at once.
   std::vector<std::uint64_t>().swap(slots_);
   slots_.assign(capacity, 0);
+  // The texts are all different: each takes the first free slot from its
+  // home.
   for (std::uint32_t n = 0; n < size(); ++n) {
     std::uint64_t hash = hash_(at(n));
-    slots_[slotOf(at(n), hash)] = (hash & kTagBits) | (n + 1);
+    std::size_t i = homeOf(hash, capacity);
+    while (slots_[i] != 0) i = i + 1 == capacity ? 0 : i + 1;
+    slots_[i] = (hash & kTagBits) | (n + 1);
   }
 }
 
@@ -161,11 +165,26 @@ std::uint32_t fingerprintOf(std::uint64_t hash) { return static_cast<std::uint32
 
 }  // namespace
 
+namespace {
+// In the first reading, a record's number in recordKeys_ that is already its
+// key's number, not its text's.
+constexpr std::uint32_t kKeyNumber = 1u << 31;
+}  // namespace
+
 void EntryKeys::noteRecord(std::string_view keyValue, std::string_view numberValue,
                            std::uint64_t entryNumber) {
   keySource(keyValue, numberValue, entryNumber, scratch_);
   std::uint64_t hash = sources_.hash()(scratch_);
   fingerprints_.push_back(fingerprintOf(hash));
+  // Most keys are typed as keys: they read alike in every code page, and
+  // are known at once. The others wait until the export's reading is.
+  if (isOwnKey(keyValue)) {
+    lowerCaseInto(keyValue, lower_);
+    std::uint32_t number = keys_.add(lower_);
+    if (number == info_.size()) info_.push_back(kAsked);
+    recordKeys_.push_back(number | kKeyNumber);
+    return;
+  }
   recordKeys_.push_back(sources_.add(scratch_, hash));
 }
 
@@ -183,7 +202,7 @@ void EntryKeys::makeKeys() {
     if (number == info_.size()) info_.push_back(kAsked);
     keyOfSource.push_back(number);
   });
-  for (std::uint32_t& key : recordKeys_) key = keyOfSource[key];
+  for (std::uint32_t& key : recordKeys_) key = (key & kKeyNumber) != 0 ? key & ~kKeyNumber : keyOfSource[key];
   made_ = true;
 }
 
@@ -233,7 +252,8 @@ void EntryKeys::takeKey(std::uint32_t number, std::string& key) {
   char text[16];
   text[0] = '-';
   std::string_view tail;
-  lower_.assign(keys_.at(number));
+  // The entry's key is that key's text, in its own letter case.
+  lowerCaseInto(key, lower_);
   std::size_t length = lower_.size();
   // A key that is there is asked for or given; the first one that is not
   // is added, given.
