@@ -122,19 +122,22 @@ namespace {
 // that gives no key, its LNR; for an LNR that gives none either, its entry
 // number. A letter tells which, so that a KUR and an LNR of the same text
 // stay apart.
-void keySource(std::string_view keyValue, std::string_view numberValue,
-               std::uint64_t entryNumber, std::string& source) {
-  source.clear();
-  if (!givesEmptyKey(keyValue)) {
-    source += 'K';
-    source += keyValue;
-  } else if (!givesEmptyKey(numberValue)) {
-    source += 'L';
-    source += numberValue;
-  } else {
-    source += 'N';
-    source += std::to_string(entryNumber);
-  }
+struct KeySource {
+  char kind;
+  std::string_view value;
+};
+KeySource keySource(std::string_view keyValue, std::string_view numberValue,
+                    std::uint64_t entryNumber, std::string& digits) {
+  if (!givesEmptyKey(keyValue)) return {'K', keyValue};
+  if (!givesEmptyKey(numberValue)) return {'L', numberValue};
+  digits = std::to_string(entryNumber);
+  return {'N', digits};
+}
+
+// The record's fingerprint: its key source, hashed.
+std::uint32_t fingerprintOf(const KeySource& source, TextSet::Hash hash) {
+  return static_cast<std::uint32_t>((hash(source.value) >> 32) ^
+                                    static_cast<unsigned char>(source.kind));
 }
 
 // The key that `source` gives, its value translated as the reader does.
@@ -161,8 +164,6 @@ constexpr std::uint32_t kAsked = 1u << 31;
 constexpr std::uint32_t kGiven = 1u << 30;
 constexpr std::uint32_t kLastSuffix = kGiven - 1;
 
-std::uint32_t fingerprintOf(std::uint64_t hash) { return static_cast<std::uint32_t>(hash >> 32); }
-
 }  // namespace
 
 namespace {
@@ -173,19 +174,30 @@ constexpr std::uint32_t kKeyNumber = 1u << 31;
 
 void EntryKeys::noteRecord(std::string_view keyValue, std::string_view numberValue,
                            std::uint64_t entryNumber) {
-  keySource(keyValue, numberValue, entryNumber, scratch_);
-  std::uint64_t hash = sources_.hash()(scratch_);
-  fingerprints_.push_back(fingerprintOf(hash));
+  KeySource source = keySource(keyValue, numberValue, entryNumber, scratch_);
+  fingerprints_.push_back(fingerprintOf(source, keys_.hash()));
   // Most keys are typed as keys: they read alike in every code page, and
   // are known at once. The others wait until the export's reading is.
-  if (isOwnKey(keyValue)) {
-    lowerCaseInto(keyValue, lower_);
+  if (source.kind == 'K' && isOwnKey(source.value)) {
+    lowerCaseInto(source.value, lower_);
     std::uint32_t number = keys_.add(lower_);
     if (number == info_.size()) info_.push_back(kAsked);
     recordKeys_.push_back(number | kKeyNumber);
     return;
   }
-  recordKeys_.push_back(sources_.add(scratch_, hash));
+  lower_.assign(1, source.kind);
+  lower_ += source.value;
+  recordKeys_.push_back(sources_.add(lower_));
+}
+
+void EntryKeys::expectRecords(std::uint64_t records) {
+  std::uint64_t noted = fingerprints_.size();
+  if (noted == 0 || records <= noted || records > 0xFFFFFFF0u) return;
+  // Keys typed as keys and the other texts, in the share seen so far.
+  keys_.reserve(keys_.size() * records / noted + 1024);
+  sources_.reserve(sources_.size() * records / noted + 1024);
+  fingerprints_.reserve(records);
+  recordKeys_.reserve(records);
 }
 
 void EntryKeys::makeKeys() {
@@ -221,8 +233,8 @@ Rereading EntryKeys::giveKey(std::string_view keyValue, std::string_view numberV
     // The record must be the one the first reading saw at this place; then
     // it asks for the key that reading found for it.
     if (entryNumber > fingerprints_.size()) return Rereading::kChanged;
-    keySource(keyValue, numberValue, entryNumber, scratch_);
-    if (fingerprintOf(keys_.hash()(scratch_)) != fingerprints_[entryNumber - 1]) {
+    KeySource source = keySource(keyValue, numberValue, entryNumber, scratch_);
+    if (fingerprintOf(source, keys_.hash()) != fingerprints_[entryNumber - 1]) {
       return Rereading::kChanged;
     }
     number = recordKeys_[entryNumber - 1];
