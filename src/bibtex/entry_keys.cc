@@ -125,9 +125,11 @@ namespace {
 struct KeySource {
   char kind;
   std::string_view value;
+  bool ownKey = false;  // the KUR value is its own key (see isOwnKey)
 };
 KeySource keySource(std::string_view keyValue, std::string_view numberValue,
                     std::uint64_t entryNumber, std::string& digits) {
+  if (isOwnKey(keyValue)) return {'K', keyValue, true};
   if (!givesEmptyKey(keyValue)) return {'K', keyValue};
   if (!givesEmptyKey(numberValue)) return {'L', numberValue};
   digits = std::to_string(entryNumber);
@@ -178,7 +180,7 @@ void EntryKeys::noteRecord(std::string_view keyValue, std::string_view numberVal
   fingerprints_.push_back(fingerprintOf(source, keys_.hash()));
   // Most keys are typed as keys: they read alike in every code page, and
   // are known at once. The others wait until the export's reading is.
-  if (source.kind == 'K' && isOwnKey(source.value)) {
+  if (source.ownKey) {
     lowerCaseInto(source.value, lower_);
     std::uint32_t number = keys_.add(lower_);
     if (number == info_.size()) info_.push_back(kAsked);
