@@ -10,8 +10,17 @@
 #include <iterator>
 #include <set>
 
+#include "../../src/io/byte_scan.h"
 #include "../e2e/expected_console.h"
 #include "run_windows_program.h"
+
+// The Windows programs are built for SSE2, as every x86-64 build is
+// (cmake/mingw-w64-i686.cmake), so that the byte scans take the same
+// sixteen-byte path that the Linux tests run. These tests are compiled with
+// the program's options; scripts/check-windows looks at the program's code.
+#ifndef KARTCONV_SCAN_SIXTEEN
+#error "The byte scans take their fallback path: the Windows build lacks -msse2"
+#endif
 
 namespace fs = std::filesystem;
 
