@@ -1,6 +1,7 @@
 #include "bibtex/entry_keys.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstring>
 
@@ -182,9 +183,7 @@ void EntryKeys::noteRecord(std::string_view keyValue, std::string_view numberVal
   // are known at once. The others wait until the export's reading is.
   if (source.ownKey) {
     lowerCaseInto(source.value, lower_);
-    std::uint32_t number = keys_.add(lower_);
-    if (number == info_.size()) info_.push_back(kAsked);
-    recordKeys_.push_back(number | kKeyNumber);
+    recordKeys_.push_back(askFor(lower_) | kKeyNumber);
     return;
   }
   lower_.assign(1, source.kind);
@@ -203,18 +202,15 @@ void EntryKeys::expectRecords(std::uint64_t records) {
 }
 
 void EntryKeys::makeKeys() {
-  // Every record takes one key, the one it asks for or a new one with a
-  // suffix: the keys never outnumber the records.
+  std::size_t sources = sources_.size();
   sources_.dropIndex();
-  keys_.reserve(fingerprints_.size());
-  info_.reserve(fingerprints_.size());
+  keys_.reserve(keys_.size() + sources);
+  info_.reserve(keys_.size() + sources);
   std::vector<std::uint32_t> keyOfSource;
-  keyOfSource.reserve(sources_.size());
+  keyOfSource.reserve(sources);
   sources_.drain([&](std::string_view source) {
     lowerCaseInto(makeKey(source, scratch_), lower_);
-    std::uint32_t number = keys_.add(lower_);
-    if (number == info_.size()) info_.push_back(kAsked);
-    keyOfSource.push_back(number);
+    keyOfSource.push_back(askFor(lower_));
   });
   for (std::uint32_t& key : recordKeys_) key = (key & kKeyNumber) != 0 ? key & ~kKeyNumber : keyOfSource[key];
   made_ = true;
@@ -241,15 +237,63 @@ Rereading EntryKeys::giveKey(std::string_view keyValue, std::string_view numberV
     }
     number = recordKeys_[entryNumber - 1];
   } else {
-    // Read once: the key is known as asked for from here on.
+    // Read once: the key is known as asked for from here on. One that an
+    // earlier entry got as its key with a suffix is given already.
     lowerCaseInto(key, lower_);
-    number = keys_.add(lower_);
-    if (number == info_.size()) info_.push_back(kAsked);
+    std::size_t known = keys_.size();
+    number = askFor(lower_);
+    if (number == known && isGivenSuffix(lower_)) info_[number] |= kGiven;
   }
   std::size_t length = key.size();
   takeKey(number, key);
   if (renamed || key.size() != length) ++renamed_;
   return Rereading::kSame;
+}
+
+std::uint32_t EntryKeys::askFor(std::string_view lower) {
+  std::uint32_t number = keys_.add(lower);
+  if (number == info_.size()) {
+    info_.push_back(kAsked);
+    std::uint32_t suffix;
+    if (splitSuffix(lower, suffix).size() != lower.size()) markSuffixLike(lower);
+  }
+  return number;
+}
+
+// A key with a suffix is "-" and a number from 2, without a leading zero,
+// after the key it extends: that key, and the number in `suffix`; or the
+// whole of `key` where it has no such end.
+std::string_view EntryKeys::splitSuffix(std::string_view key, std::uint32_t& suffix) {
+  std::size_t dash = key.rfind('-');
+  std::string_view digits = dash == std::string_view::npos ? std::string_view() : key.substr(dash + 1);
+  if (digits.empty() || digits.size() > 9 || digits[0] == '0' ||
+      digits.find_first_not_of("0123456789") != std::string_view::npos) {
+    return key;
+  }
+  std::from_chars(digits.data(), digits.data() + digits.size(), suffix);
+  return suffix < 2 ? key : key.substr(0, dash);
+}
+
+void EntryKeys::markSuffixLike(std::string_view lower) {
+  std::uint64_t bit = keys_.hash()(lower) % (suffixLike_.size() * 64);
+  suffixLike_[bit / 64] |= std::uint64_t{1} << (bit % 64);
+}
+
+bool EntryKeys::maybeSuffixLike(std::string_view lower) const {
+  std::uint64_t bit = keys_.hash()(lower) % (suffixLike_.size() * 64);
+  return (suffixLike_[bit / 64] >> (bit % 64) & 1) != 0;
+}
+
+// An earlier entry got `lower` as its key with a suffix where the key it
+// extends has given that suffix or a later one: each suffix up to its last
+// was either asked for by a record (and so known, which `lower` was not
+// until now) or given.
+bool EntryKeys::isGivenSuffix(std::string_view lower) const {
+  std::uint32_t suffix = 0;
+  std::string_view base = splitSuffix(lower, suffix);
+  if (base.size() == lower.size()) return false;
+  std::uint32_t number = keys_.find(base);
+  return number != TextSet::kNone && (info_[number] & kLastSuffix) >= suffix;
 }
 
 // The entry's key is key number `number`, `key` in any letter case. The
@@ -271,12 +315,15 @@ void EntryKeys::takeKey(std::uint32_t number, std::string& key) {
   std::size_t length = lower_.size();
   // A key that is there is asked for or given; the first one that is not
   // is added, given.
+  // A suffix is refused where a record asks for that key (few keys look
+  // like a key with a suffix: most suffixes need no look at the table). No
+  // entry has it: the suffixes of one key only grow, and another key's
+  // suffixes end in their own number after their own key.
   do {
     tail = std::string_view(text, std::to_chars(text + 1, text + sizeof text, ++suffix).ptr);
     lower_.resize(length);
     lower_ += tail;
-  } while (keys_.add(lower_) != info_.size());
+  } while (maybeSuffixLike(lower_) && keys_.find(lower_) != TextSet::kNone);
   info_[number] = (info_[number] & ~kLastSuffix) | suffix;
-  info_.push_back(kGiven);
   key += tail;
 }

@@ -16,6 +16,7 @@
 // An export read once (a pipe) knows the keys asked for so far.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -115,6 +116,12 @@ class EntryKeys {
 
  private:
   void takeKey(std::uint32_t number, std::string& key);
+  // Notes `lower` as a key a record asks for; its number.
+  std::uint32_t askFor(std::string_view lower);
+  static std::string_view splitSuffix(std::string_view key, std::uint32_t& suffix);
+  void markSuffixLike(std::string_view lower);
+  bool maybeSuffixLike(std::string_view lower) const;
+  bool isGivenSuffix(std::string_view lower) const;
 
   // The first reading's texts: a kind letter and the value it stands for.
   TextSet sources_;
@@ -123,9 +130,14 @@ class EntryKeys {
   std::vector<std::uint32_t> recordKeys_;
   bool made_ = false;
 
-  // Every key asked for or given, in lower case, and what is known of it.
+  // Every key a record asks for, in lower case, and what is known of it. A
+  // key given with a suffix is not kept: what a suffix must not meet is
+  // told by the key it extends (see takeKey).
   TextSet keys_;
   std::vector<std::uint32_t> info_;
+  // One bit per hash of the keys asked for that end like a suffix ("-2"),
+  // so that a new suffix mostly needs no look at the table.
+  std::array<std::uint64_t, 64> suffixLike_{};
   std::uint64_t renamed_ = 0;
   std::string scratch_;
   std::string lower_;
