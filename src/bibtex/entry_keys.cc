@@ -191,16 +191,6 @@ void EntryKeys::noteRecord(std::string_view keyValue, std::string_view numberVal
   recordKeys_.push_back(sources_.add(lower_));
 }
 
-void EntryKeys::expectRecords(std::uint64_t records) {
-  std::uint64_t noted = fingerprints_.size();
-  if (noted == 0 || records <= noted || records > 0xFFFFFFF0u) return;
-  // Keys typed as keys and the other texts, in the share seen so far.
-  keys_.reserve(keys_.size() * records / noted + 1024);
-  sources_.reserve(sources_.size() * records / noted + 1024);
-  fingerprints_.reserve(records);
-  recordKeys_.reserve(records);
-}
-
 void EntryKeys::makeKeys() {
   std::size_t sources = sources_.size();
   sources_.dropIndex();

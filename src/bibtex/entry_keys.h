@@ -94,9 +94,6 @@ class EntryKeys {
   // 1) as they stand in the export.
   void noteRecord(std::string_view keyValue, std::string_view numberValue,
                   std::uint64_t entryNumber);
-  // About how many records the export holds, told once some have been noted:
-  // the tables are then made big enough at once, not anew as they fill.
-  void expectRecords(std::uint64_t records);
   // Ends the first reading: makes every record's key from the texts noted.
   void makeKeys();
   bool readTwice() const { return made_; }

@@ -66,12 +66,7 @@ void collectExportKeys(bool haveRecord) {
   std::uint64_t records = 1;
   Keys.noteRecord(RawKeyValue, RawNumberValue, records);
   while (!atEnd(InputFile)) {
-    if (!readNextEntryKeys(givesEmptyKey)) continue;
-    Keys.noteRecord(RawKeyValue, RawNumberValue, ++records);
-    // The records so far tell about how many the export's size holds.
-    if (records == 4096 && bytesTaken(InputFile) != 0) {
-      Keys.expectRecords(records * fileSize(InputFile) / bytesTaken(InputFile) * 11 / 10);
-    }
+    if (readNextEntryKeys(givesEmptyKey)) Keys.noteRecord(RawKeyValue, RawNumberValue, ++records);
   }
   Keys.makeKeys();
   rewindInput(InputFile);

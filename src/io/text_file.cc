@@ -35,7 +35,6 @@ bool fill(TextInput& in) {
   }
   in.pos = in.storage.get();
   in.end = in.pos + got;
-  in.bytesFilled += got;
   return true;
 }
 
@@ -118,7 +117,6 @@ void rewindInput(TextInput& in) {
   if (error != 0) endWithRuntimeError(error, "seek", in.name);
   in.pos = in.end = nullptr;
   in.exhausted = false;
-  in.bytesFilled = 0;
 }
 
 bool inputChanged(TextInput& in) {
@@ -128,12 +126,6 @@ bool inputChanged(TextInput& in) {
   if (error != 0) endWithRuntimeError(error, "rereading", in.name);
   return !(now == in.stamp);
 }
-
-std::uint64_t bytesTaken(const TextInput& in) {
-  return in.fromMemory ? 0 : in.bytesFilled - static_cast<std::uint64_t>(in.end - in.pos);
-}
-
-std::uint64_t fileSize(const TextInput& in) { return in.fromMemory ? 0 : in.stamp.size; }
 
 bool atEnd(TextInput& in) { return !fill(in) || *in.pos == kEndOfInput; }
 

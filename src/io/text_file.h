@@ -37,7 +37,6 @@ struct TextInput {
   bool exhausted = false;  // the source has no more bytes to give
   std::string lineCopy;    // a line that did not lie whole in the buffer
   platform::FileStamp stamp;  // of a file on disk, when it was opened
-  std::uint64_t bytesFilled = 0;  // read from the source so far
 };
 
 struct TextOutput {
@@ -94,10 +93,7 @@ void rewindInput(TextInput& in);
 // it was opened. An editor that saves under the same name makes a new file
 // and leaves the open one as it was: that is no change.
 bool inputChanged(TextInput& in);
-// How far into a file on disk reading has come, and its size: 0 for both
-// where it is no such file.
-std::uint64_t bytesTaken(const TextInput& in);
-std::uint64_t fileSize(const TextInput& in);
+
 
 // Creates the file `name` for writing. Where it can, the bytes go to a new
 // temporary file beside it, which takes its place only at commitOutput; a
