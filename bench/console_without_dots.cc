@@ -3,37 +3,30 @@
 // the program shows what the dots cost on a given console.
 #include "driver/console.h"
 
-#include "driver/driver.h"
 #include "platform/platform.h"
 
-TextOutput Console;
-
-void openConsole() {
-  attachOutput(Console, platform::standardOutput(), "console", 128 * 1024);
-  SavedOnRuntimeError = &Console;
+void openConsole(Console& console) {
+  attachOutput(console.out, platform::standardOutput(), "console", 128 * 1024);
 }
 
-void moveConsoleToStandardError() {
-  Console.file = platform::standardError();
-  Console.name = "console";
+void moveConsoleToStandardError(Console& console) { console.out.file = platform::standardError(); }
+
+void openConsoleInMemory(Console& console, std::string& sink) { attachOutputToMemory(console.out, sink); }
+
+void printText(Console& console, std::string_view text) {
+  write(console.out, text);
+  flush(console.out);
 }
 
-void openConsoleInMemory(std::string& sink) { attachOutputToMemory(Console, sink); }
-
-void printText(std::string_view text) {
-  write(Console, text);
-  flush(Console);
+void holdLine(Console& console, std::string_view text) {
+  write(console.out, text);
+  writeLineEnd(console.out);
 }
 
-void holdLine(std::string_view text) {
-  write(Console, text);
-  writeLineEnd(Console);
+void printLine(Console& console, std::string_view text) {
+  write(console.out, text);
+  writeLineEnd(console.out);
+  flush(console.out);
 }
 
-void printLine(std::string_view text) {
-  write(Console, text);
-  writeLineEnd(Console);
-  flush(Console);
-}
-
-void printProgressDot() {}
+void printProgressDot(Console&) {}

@@ -24,12 +24,17 @@ const std::string& generatedExport() {
   return bytes;
 }
 
+// The export being read and the BibTeX file, as a run has them.
+ExportReader Reader;
+TextOutput Bibtex;
+EntryWriter Writer{Bibtex, Reader, false, "Key90"};
+
 // Starts reading the generated export from its beginning.
 void openGeneratedExport() {
-  resetReader();
-  openInputFromMemory(InputFile, generatedExport());
-  readFirstEntry();
-  analyseStructure();
+  Reader = ExportReader{};
+  openInputFromMemory(Reader.input, generatedExport());
+  readFirstEntry(Reader);
+  analyseStructure(Reader);
 }
 
 void translateEach(benchmark::State& state, const std::string& text) {
@@ -55,12 +60,12 @@ BENCHMARK(BM_TranslateAuthorLine);
 
 // Reads the next record, starting the export over (untimed) at its end.
 void readRecordRewinding(benchmark::State& state) {
-  if (atEnd(InputFile)) {
+  if (atEnd(Reader.input)) {
     state.PauseTiming();
     openGeneratedExport();
     state.ResumeTiming();
   }
-  readNextEntry();
+  readNextEntry(Reader);
 }
 
 void BM_ReadRecord(benchmark::State& state) {
@@ -81,7 +86,7 @@ bool writeToDevNull(benchmark::State& state) {
     state.SkipWithError("cannot open /dev/null");
     return false;
   }
-  attachOutput(OutputFile, devNull, "/dev/null", 256 * 1024);
+  attachOutput(Bibtex, devNull, "/dev/null", 256 * 1024);
   return true;
 }
 
@@ -90,8 +95,8 @@ bool writeToDevNull(benchmark::State& state) {
 void BM_WriteEntry(benchmark::State& state) {
   openGeneratedExport();
   if (!writeToDevNull(state)) return;
-  for (auto _ : state) selectEntryTemplate();
-  closeOutput(OutputFile);
+  for (auto _ : state) selectEntryTemplate(Writer);
+  closeOutput(Bibtex);
 }
 BENCHMARK(BM_WriteEntry);
 
@@ -101,9 +106,9 @@ void BM_ConvertRecord(benchmark::State& state) {
   if (!writeToDevNull(state)) return;
   for (auto _ : state) {
     readRecordRewinding(state);
-    selectEntryTemplate();
+    selectEntryTemplate(Writer);
   }
-  closeOutput(OutputFile);
+  closeOutput(Bibtex);
 }
 BENCHMARK(BM_ConvertRecord);
 

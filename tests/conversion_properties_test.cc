@@ -78,16 +78,6 @@ TEST(ConversionProperties, HoldOnHostileBytes) {
   for (const std::string& bytes : exports) EXPECT_EQ(checkConversion(bytes), "") << bytes;
 }
 
-// The caller frees the run and the export bytes; the global files must not
-// keep pointing into either.
-TEST(ConversionProperties, InMemoryRunLeavesNoFileAttached) {
-  { convertInMemory(std::string("TYP: Art\nKUR: Meier90\n\n"), false); }
-  EXPECT_EQ(OutputFile.sink, nullptr);
-  EXPECT_EQ(Console.sink, nullptr);
-  EXPECT_EQ(InputFile.memory.data(), nullptr);
-  EXPECT_EQ(InputFile.pos, nullptr);
-}
-
 std::string readBytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream content;

@@ -8,17 +8,25 @@
 #include <string_view>
 
 #include "bibtex/entry_keys.h"
+#include "bibtex/safe_value.h"
 #include "io/text_file.h"
+#include "reader/reader.h"
 
-// The BibTeX file being written.
-extern TextOutput OutputFile;
+// What the templates write an entry with.
+struct EntryWriter {
+  TextOutput& out;               // the BibTeX file
+  const ExportReader& record;    // the current record
+  // Set when the run was asked to add each record's running number (LNR) to
+  // its note line.
+  bool nr2note = false;
+  std::string key;               // the entry's citation key (see EntryKeys)
 
-// Set when the run was asked to add each record's running number (LNR) to
-// its note line.
-extern bool Nr2NoteFlag;
+  const std::string& value(Tag tag) const { return record.value(tag); }
+  Field field(Tag tag) const { return {record.value(tag), record.isPlain(tag)}; }
+};
 
 // Writes the current record's entry and one empty line after it.
-void selectEntryTemplate();
+void selectEntryTemplate(EntryWriter& w);
 
 // The citation key that BibTeX can read for a translated value: each accent
 // command of the character translation stands as the plain letters it
@@ -33,6 +41,3 @@ bool givesEmptyKey(std::string_view value);
 // whatever code page the export is read in: every character is a 7-bit one
 // that keys keep and that the character translation leaves alone. Not empty.
 bool isOwnKey(std::string_view value);
-
-// The citation key of the current record's entry (see entry_keys.h).
-extern std::string EntryKey;

@@ -8,8 +8,6 @@
 #include "bibtex/bibtex.h"
 #include "convert/translate.h"
 
-std::string EntryKey;
-
 std::uint64_t hashText(std::string_view text) {
   // Eight bytes at a time, then the final mix of MurmurHash3, which spreads
   // keys that differ only at the end (Mueller90-2, Mueller90-3) over the

@@ -6,9 +6,6 @@
 #include "bibtex/safe_value.h"
 #include "reader/reader.h"
 
-TextOutput OutputFile;
-bool Nr2NoteFlag = false;
-
 namespace {
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
@@ -36,14 +33,15 @@ bool stripBareMark(std::string_view& value) {
   return true;
 }
 
-void writeOptionalField(TextOutput& file, std::string_view before, std::string_view value,
+void writeOptionalField(TextOutput& file, std::string_view before, Field field,
                         std::string_view after, ValueKind kind) {
+  std::string_view value = field.text;
   // "#" alone is no value.
   if (value.empty() || value == "#") return;
   // Nearly every value is written in its delimiters; only a "#" asks more.
   if (value.front() != '#' || !stripBareMark(value)) {
     write(file, before);
-    writeSafeValue(file, value, kind);
+    writeSafeValue(file, field, kind);
     write(file, after);
     writeLineEnd(file);
     return;
@@ -74,56 +72,58 @@ void writeOptionalField(TextOutput& file, std::string_view before, std::string_v
   writeLineEnd(file);
 }
 
-void writeOptional(std::string_view before, Tag tag, std::string_view after, ValueKind kind) {
-  writeOptionalField(OutputFile, before, fieldValue(tag), after, kind);
+void writeOptional(EntryWriter& w, std::string_view before, Tag tag, std::string_view after,
+                   ValueKind kind) {
+  writeOptionalField(w.out, before, w.field(tag), after, kind);
 }
 
 // Every value between quotes or braces is written safe.
-void writeFieldLine(std::string_view before, std::string_view value, std::string_view after) {
-  write(OutputFile, before);
-  writeSafeValue(OutputFile, value);
-  write(OutputFile, after);
-  writeLineEnd(OutputFile);
+void writeFieldLine(EntryWriter& w, std::string_view before, Field value, std::string_view after) {
+  write(w.out, before);
+  writeSafeValue(w.out, value);
+  write(w.out, after);
+  writeLineEnd(w.out);
 }
 
-void writeNumberField(std::string_view before, std::string_view value, bool optional) {
+void writeNumberField(EntryWriter& w, std::string_view before, Field field, bool optional) {
+  std::string_view value = field.text;
   std::string_view bare = value;
   if (optional && (value == "#" || stripBareMark(bare))) {
-    writeOptionalField(OutputFile, before, value, ",");
+    writeOptionalField(w.out, before, field, ",");
   } else if (isNumber(value)) {
-    writeFieldLine(before, value, ",");
+    writeFieldLine(w, before, field, ",");
   } else if (!value.empty()) {
-    write(OutputFile, before);
-    writeFieldLine("\"", value, "\",");
+    write(w.out, before);
+    writeFieldLine(w, "\"", field, "\",");
   }
 }
 
-void writeHeader(std::string_view entryType) {
-  write(OutputFile, entryType);
-  write(OutputFile, EntryKey);
-  write(OutputFile, ",");
-  writeLineEnd(OutputFile);
+void writeHeader(EntryWriter& w, std::string_view entryType) {
+  write(w.out, entryType);
+  write(w.out, w.key);
+  write(w.out, ",");
+  writeLineEnd(w.out);
 }
 
-void writeNoteLine() {
-  const std::string& note = fieldValue(NOZ);
-  const std::string& number = fieldValue(LNR);
+void writeNoteLine(EntryWriter& w) {
+  Field note = w.field(NOZ);
+  Field number = w.field(LNR);
   // "note =\"" here, "note = \"" below: the format's own spacing, compared by tools.
-  if (!Nr2NoteFlag) {
-    writeOptionalField(OutputFile, "    note        =\"", note, "\",");
+  if (!w.nr2note) {
+    writeOptionalField(w.out, "    note        =\"", note, "\",");
   } else if (note.empty()) {
-    writeOptionalField(OutputFile, "    note        = \"Database entry No: ", number, "\",");
+    writeOptionalField(w.out, "    note        = \"Database entry No: ", number, "\",");
   } else if (number.empty()) {
-    writeFieldLine("    note        = \"", note, "\",");
+    writeFieldLine(w, "    note        = \"", note, "\",");
   } else {
-    write(OutputFile, "    note        = \"");
-    writeSafeValue(OutputFile, note);
-    writeFieldLine(" \\\\ Database entry No: ", number, "\",");
+    write(w.out, "    note        = \"");
+    writeSafeValue(w.out, note);
+    writeFieldLine(w, " \\\\ Database entry No: ", number, "\",");
   }
 }
 
-void writeNoteAndClose() {
-  writeNoteLine();
-  write(OutputFile, "}");
-  writeLineEnd(OutputFile);
+void writeNoteAndClose(EntryWriter& w) {
+  writeNoteLine(w);
+  write(w.out, "}");
+  writeLineEnd(w.out);
 }

@@ -4,6 +4,7 @@
 
 #include <string_view>
 
+#include "bibtex/bibtex.h"
 #include "bibtex/safe_value.h"
 #include "io/text_file.h"
 #include "reader/reader.h"
@@ -19,27 +20,26 @@ bool stripBareMark(std::string_view& value);
 // becomes a blank and `after` becomes ",". Where fixed text follows the opening quote inside `before`
 // (and precedes the closing quote in `after`), that text keeps its quotes and
 // is joined to the bare value by BibTeX's " # ".
-void writeOptionalField(TextOutput& file, std::string_view before, std::string_view value,
+void writeOptionalField(TextOutput& file, std::string_view before, Field value,
                         std::string_view after, ValueKind kind = ValueKind::kText);
 
-// writeOptionalField to OutputFile with the value of `tag` in the current
-// record.
-void writeOptional(std::string_view before, Tag tag, std::string_view after = "\",",
-                   ValueKind kind = ValueKind::kText);
+// writeOptionalField with the value of `tag` in the current record.
+void writeOptional(EntryWriter& w, std::string_view before, Tag tag,
+                   std::string_view after = "\",", ValueKind kind = ValueKind::kText);
 
 // A line written whatever the value holds: before + the value made safe +
 // after.
-void writeFieldLine(std::string_view before, std::string_view value, std::string_view after);
+void writeFieldLine(EntryWriter& w, std::string_view before, Field value, std::string_view after);
 
 // A year or edition line, whose value BibTeX reads unquoted only when it is a
 // number: digits alone are written bare, any other value in double quotes,
 // and an empty value writes no line. `optional` lines also take the "#" rule.
-void writeNumberField(std::string_view before, std::string_view value, bool optional);
+void writeNumberField(EntryWriter& w, std::string_view before, Field value, bool optional);
 
-// "@TYPE{" + EntryKey + ",".
-void writeHeader(std::string_view entryType);
+// "@TYPE{" + the entry's key + ",".
+void writeHeader(EntryWriter& w, std::string_view entryType);
 
 // The note line (NOZ, and LNR with Nr2Note), then the closing "}".
-void writeNoteAndClose();
+void writeNoteAndClose(EntryWriter& w);
 
-void writeNoteLine();
+void writeNoteLine(EntryWriter& w);

@@ -9,20 +9,19 @@ namespace {
 
 class FieldLinesTest : public testing::Test {
  protected:
-  void SetUp() override {
-    resetReader();
-    Nr2NoteFlag = false;
-    attachOutputToMemory(OutputFile, written_);
-  }
+  void SetUp() override { attachOutputToMemory(out_, written_); }
   // Puts NOZ on line 1 and LNR on line 2 of the current record.
   void setNoteAndNumber(const std::string& note, const std::string& number) {
-    TagMap[NOZ] = 1;
-    TagMap[LNR] = 2;
-    EntryBuffer[1] = note;
-    EntryBuffer[2] = number;
+    record_.tagMap[NOZ] = 1;
+    record_.tagMap[LNR] = 2;
+    record_.buffer[1] = note;
+    record_.buffer[2] = number;
   }
   std::string take() { return std::exchange(written_, std::string()); }
   std::string written_;
+  TextOutput out_;
+  ExportReader record_;
+  EntryWriter w_{out_, record_, false, {}};
 };
 
 TEST_F(FieldLinesTest, OptionalFieldAndTheBareMark) {
@@ -54,7 +53,7 @@ TEST_F(FieldLinesTest, OptionalFieldAndTheBareMark) {
       {"    key         = \"aaa ", "Titel", "\",", "    key         = \"aaa Titel\",\r\n"},
   };
   for (const Case& c : cases) {
-    writeOptionalField(OutputFile, c.before, c.value, c.after,
+    writeOptionalField(out_, c.before, c.value, c.after,
                        c.before.find('{') != std::string::npos ? ValueKind::kKey : ValueKind::kText);
     EXPECT_EQ(take(), c.line) << c.before << c.value;
   }
@@ -62,7 +61,7 @@ TEST_F(FieldLinesTest, OptionalFieldAndTheBareMark) {
 
 TEST_F(FieldLinesTest, LongValuesAreWrittenWhole) {
   std::string value(2000, 'v');
-  writeOptionalField(OutputFile, "    journal     = \"", value, "\",");
+  writeOptionalField(out_, "    journal     = \"", value, "\",");
   EXPECT_EQ(take(), "    journal     = \"" + value + "\",\r\n");
 }
 
@@ -88,7 +87,7 @@ TEST_F(FieldLinesTest, YearAndEditionAreQuotedUnlessNumbers) {
       {" 1990", false, before + "\" 1990\",\r\n"},
   };
   for (const Case& c : cases) {
-    writeNumberField(before, c.value, c.optional);
+    writeNumberField(w_, before, c.value, c.optional);
     EXPECT_EQ(take(), c.line) << c.value << " optional=" << c.optional;
   }
 }
@@ -113,9 +112,9 @@ TEST_F(FieldLinesTest, TheFourFormsOfTheNoteLine) {
        "    note        = \"Leihgabe \\\\ Database entry No: 12\",\r\n"},
   };
   for (const Case& c : cases) {
-    Nr2NoteFlag = c.flag;
+    w_.nr2note = c.flag;
     setNoteAndNumber(c.note, c.number);
-    writeNoteLine();
+    writeNoteLine(w_);
     EXPECT_EQ(take(), c.line) << c.flag << " " << c.note << " " << c.number;
   }
 }

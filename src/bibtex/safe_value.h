@@ -9,7 +9,6 @@
 #include <string_view>
 
 #include "io/text_file.h"
-#include "reader/reader.h"
 
 // "a" to "z" and "A" to "Z": the letters of TeX's control words and of
 // BibTeX's macro names.
@@ -34,19 +33,23 @@ enum class ValueKind {
 //     outside $...$ math _ becomes \_ and ^ becomes \^{}, each unless a
 //     backslash stands before it.
 // A value that is already valid is written byte for byte as it stands.
-void writeSafeValue(TextOutput& file, std::string_view value, ValueKind kind = ValueKind::kText);
-
-// writeSafeValue for a value that is no plain field value of the reader.
-void writeCheckedValue(TextOutput& file, std::string_view value, ValueKind kind);
-
+//
 // Most values are a field's value that the reader found plain as it
-// translated it; those are written here at once, without another look.
-inline void writeSafeValue(TextOutput& file, std::string_view value, ValueKind kind) {
-  if (kind == ValueKind::kKey || isPlainBufferLine(value)) {
-    write(file, value);
+// translated it (`plain`); those are written at once, without another look.
+struct Field {
+  Field(std::string_view value, bool isPlain = false) : text(value), plain(isPlain) {}
+  Field(const std::string& value) : text(value) {}
+  bool empty() const { return text.empty(); }
+  std::string_view text;
+  bool plain = false;
+};
+void writeCheckedValue(TextOutput& file, std::string_view value, ValueKind kind);
+inline void writeSafeValue(TextOutput& file, Field value, ValueKind kind = ValueKind::kText) {
+  if (kind == ValueKind::kKey || value.plain) {
+    write(file, value.text);
     return;
   }
-  writeCheckedValue(file, value, kind);
+  writeCheckedValue(file, value.text, kind);
 }
 
 // The same, into a string (replacing its content); for tests and tools.

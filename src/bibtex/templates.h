@@ -4,21 +4,23 @@
 
 #include <string_view>
 
-void writePhdThesisEntry();
-void writeMastersThesisEntry();
-void writeArticleEntry();
-void writeConferenceEntry();
-void writeProceedingsEntry();
-void writeInProceedingsEntry();
-void writeBookEntry();
+#include "bibtex/bibtex.h"
 
-void writeInBookEntry();
-void writeManualEntry();
-void writeTechReportEntry();
-void writeMiscEntry();
-void writeNorManualEntry();
-void writeUrlMiscEntry();
+void writePhdThesisEntry(EntryWriter& w);
+void writeMastersThesisEntry(EntryWriter& w);
+void writeArticleEntry(EntryWriter& w);
+void writeConferenceEntry(EntryWriter& w);
+void writeProceedingsEntry(EntryWriter& w);
+void writeInProceedingsEntry(EntryWriter& w);
+void writeBookEntry(EntryWriter& w);
+
+void writeInBookEntry(EntryWriter& w);
+void writeManualEntry(EntryWriter& w);
+void writeTechReportEntry(EntryWriter& w);
+void writeMiscEntry(EntryWriter& w);
+void writeNorManualEntry(EntryWriter& w);
+void writeUrlMiscEntry(EntryWriter& w);
 
 // The entry of a part of another entry, which it names by crossref: author,
 // title, pages. The in-proceedings and in-book templates are this one.
-void writeCrossrefEntry(std::string_view entryType);
+void writeCrossrefEntry(EntryWriter& w, std::string_view entryType);

@@ -7,102 +7,102 @@
 namespace {
 
 // Without an author the title serves as sort key, otherwise the KEY field.
-void writeKeyLine(std::string_view titleKeyBefore) {
-  if (fieldValue(AUT).empty()) {
-    writeOptional(titleKeyBefore, TIT);
+void writeKeyLine(EntryWriter& w, std::string_view titleKeyBefore) {
+  if (w.field(AUT).empty()) {
+    writeOptional(w, titleKeyBefore, TIT);
   } else {
-    writeOptional("    key         = \"", KEY);
+    writeOptional(w, "    key         = \"", KEY);
   }
 }
 
 // The title joined with its subtitle; the subtitle alone when there is no
 // title. `before` and `after` frame the joined title.
-void writeTitleWithSubtitle(std::string_view before, std::string_view after) {
-  const std::string& title = fieldValue(TIT);
-  const std::string& subtitle = fieldValue(UNT);
+void writeTitleWithSubtitle(EntryWriter& w, std::string_view before, std::string_view after) {
+  Field title = w.field(TIT);
+  Field subtitle = w.field(UNT);
   if (title.empty()) {
-    writeOptional("    title       = \"", UNT);
+    writeOptional(w, "    title       = \"", UNT);
     return;
   }
-  write(OutputFile, before);
-  writeSafeValue(OutputFile, title);
+  write(w.out, before);
+  writeSafeValue(w.out, title);
   if (!subtitle.empty()) {
-    write(OutputFile, ", ");
-    writeSafeValue(OutputFile, subtitle);
+    write(w.out, ", ");
+    writeSafeValue(w.out, subtitle);
   }
-  write(OutputFile, after);
-  writeLineEnd(OutputFile);
+  write(w.out, after);
+  writeLineEnd(w.out);
 }
 
 // "Typ:" and the report's kind, which starts at the sixth character.
-void writeReportTypeLine() {
-  const std::string& type = fieldValue(TYP);
+void writeReportTypeLine(EntryWriter& w) {
+  const std::string& type = w.value(TYP);
   if (!type.starts_with("Typ:")) return;
-  writeFieldLine("    type        = \"", type.size() > 5 ? std::string_view(type).substr(5) : "",
+  writeFieldLine(w, "    type        = \"", type.size() > 5 ? std::string_view(type).substr(5) : "",
                  "\",");
 }
 
 }  // namespace
 
-void writeInBookEntry() { writeCrossrefEntry("@INBOOK{"); }
+void writeInBookEntry(EntryWriter& w) { writeCrossrefEntry(w, "@INBOOK{"); }
 
-void writeManualEntry() {
-  writeHeader("@MANUAL{");
-  writeOptional("    author      = \"", AUT);
-  writeKeyLine("    key         = \"");
-  writeFieldLine("    title       = \"", fieldValue(TIT), "\",");
+void writeManualEntry(EntryWriter& w) {
+  writeHeader(w, "@MANUAL{");
+  writeOptional(w, "    author      = \"", AUT);
+  writeKeyLine(w, "    key         = \"");
+  writeFieldLine(w, "    title       = \"", w.field(TIT), "\",");
   // No blank before "=": the format's own spacing, compared by stored files and tools.
-  writeOptional("    organization= \"", QUE);
-  writeNumberField("    edition     = ", fieldValue(BAN), true);
-  writeNumberField("    year        = ", fieldValue(JAH), true);
-  writeOptional("    address     = \"", ORT);
-  writeNoteAndClose();
+  writeOptional(w, "    organization= \"", QUE);
+  writeNumberField(w, "    edition     = ", w.field(BAN), true);
+  writeNumberField(w, "    year        = ", w.field(JAH), true);
+  writeOptional(w, "    address     = \"", ORT);
+  writeNoteAndClose(w);
 }
 
-void writeTechReportEntry() {
-  writeHeader("@TECHREPORT{");
-  writeOptional("    author      = \"", AUT);
-  writeKeyLine("    key         = \"");
-  writeFieldLine("    title       = \"", fieldValue(TIT), "\",");
-  writeReportTypeLine();
-  writeOptional("    institution = \"", QUE);
+void writeTechReportEntry(EntryWriter& w) {
+  writeHeader(w, "@TECHREPORT{");
+  writeOptional(w, "    author      = \"", AUT);
+  writeKeyLine(w, "    key         = \"");
+  writeFieldLine(w, "    title       = \"", w.field(TIT), "\",");
+  writeReportTypeLine(w);
+  writeOptional(w, "    institution = \"", QUE);
   // Two blanks after "year =": the format's own spacing, compared by stored files and tools.
-  writeNumberField("    year        =  ", fieldValue(JAH), true);
-  writeOptional("    number      = \"", BAN);
-  writeOptional("    address     = \"", ORT);
-  writeNoteAndClose();
+  writeNumberField(w, "    year        =  ", w.field(JAH), true);
+  writeOptional(w, "    number      = \"", BAN);
+  writeOptional(w, "    address     = \"", ORT);
+  writeNoteAndClose(w);
 }
 
-void writeMiscEntry() {
-  writeHeader("@MISC{");
-  writeOptional("    author      = \"", AUT);
-  writeKeyLine("    key         = \"");
-  writeTitleWithSubtitle("    title       = \"", "\",");
-  writeOptional("    institution = \"", QUE);
-  writeNumberField("    year        = ", fieldValue(JAH), true);
-  writeOptional("    address     = \"", ORT);
-  writeNoteAndClose();
+void writeMiscEntry(EntryWriter& w) {
+  writeHeader(w, "@MISC{");
+  writeOptional(w, "    author      = \"", AUT);
+  writeKeyLine(w, "    key         = \"");
+  writeTitleWithSubtitle(w, "    title       = \"", "\",");
+  writeOptional(w, "    institution = \"", QUE);
+  writeNumberField(w, "    year        = ", w.field(JAH), true);
+  writeOptional(w, "    address     = \"", ORT);
+  writeNoteAndClose(w);
 }
 
-void writeNorManualEntry() {
-  writeHeader("@MANUAL{");
-  writeOptional("    author      = \"", AUT);
-  writeKeyLine("    key         = \"aaa ");
-  writeTitleWithSubtitle("    title       = \"{", "}\",");
+void writeNorManualEntry(EntryWriter& w) {
+  writeHeader(w, "@MANUAL{");
+  writeOptional(w, "    author      = \"", AUT);
+  writeKeyLine(w, "    key         = \"aaa ");
+  writeTitleWithSubtitle(w, "    title       = \"{", "}\",");
   // From here "=" stands one column further, and two blanks follow "year =":
   // the format's own spacing, compared by stored files and tools.
-  writeOptional("    organization = \"", QUE);
-  writeNumberField("    year         =  ", fieldValue(JAH), true);
-  writeOptional("    address      = \"", ORT);
-  writeNoteAndClose();
+  writeOptional(w, "    organization = \"", QUE);
+  writeNumberField(w, "    year         =  ", w.field(JAH), true);
+  writeOptional(w, "    address      = \"", ORT);
+  writeNoteAndClose(w);
 }
 
-void writeUrlMiscEntry() {
-  writeHeader("@MISC{");
-  writeOptional("    author      = \"", AUT);
-  writeKeyLine("    key         = \"");
-  writeTitleWithSubtitle("    title       = \"", "\",");
-  writeOptional("    howpublished= \"\\url{", QUE, "}\",", ValueKind::kWebAddress);
-  writeNumberField("    year        = ", fieldValue(JAH), true);
-  writeNoteAndClose();
+void writeUrlMiscEntry(EntryWriter& w) {
+  writeHeader(w, "@MISC{");
+  writeOptional(w, "    author      = \"", AUT);
+  writeKeyLine(w, "    key         = \"");
+  writeTitleWithSubtitle(w, "    title       = \"", "\",");
+  writeOptional(w, "    howpublished= \"\\url{", QUE, "}\",", ValueKind::kWebAddress);
+  writeNumberField(w, "    year        = ", w.field(JAH), true);
+  writeNoteAndClose(w);
 }

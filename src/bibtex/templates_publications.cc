@@ -8,72 +8,72 @@ namespace {
 
 // The two thesis templates put the opening quote right after "=": the
 // format's own spacing, compared by stored files and tools.
-void writeThesisEntry(std::string_view entryType) {
-  writeHeader(entryType);
-  writeFieldLine("    author      =\"", fieldValue(AUT), "\",");
-  writeFieldLine("    title       =\"", fieldValue(TIT), "\",");
-  writeOptional("    school      =\"", QUE);
-  writeOptional("    address     =\"", ORT);
-  writeNumberField("    year        = ", fieldValue(JAH), false);
-  writeNoteAndClose();
+void writeThesisEntry(EntryWriter& w, std::string_view entryType) {
+  writeHeader(w, entryType);
+  writeFieldLine(w, "    author      =\"", w.field(AUT), "\",");
+  writeFieldLine(w, "    title       =\"", w.field(TIT), "\",");
+  writeOptional(w, "    school      =\"", QUE);
+  writeOptional(w, "    address     =\"", ORT);
+  writeNumberField(w, "    year        = ", w.field(JAH), false);
+  writeNoteAndClose(w);
 }
 
-void writeMeetingEntry(std::string_view entryType) {
-  writeHeader(entryType);
-  writeFieldLine("    author      = \"", fieldValue(AUT), "\",");
-  writeFieldLine("    title       = \"", fieldValue(TIT), "\",");
-  writeOptional("    booktitle   = \"", QUE);
-  writeNumberField("    year        = ", fieldValue(JAH), false);
-  writeOptional("    editor      = \"", HER);
-  writeOptional("    address     = \"", ORT);
-  writeOptional("    pages       = \"", SEI);
-  writeNoteAndClose();
+void writeMeetingEntry(EntryWriter& w, std::string_view entryType) {
+  writeHeader(w, entryType);
+  writeFieldLine(w, "    author      = \"", w.field(AUT), "\",");
+  writeFieldLine(w, "    title       = \"", w.field(TIT), "\",");
+  writeOptional(w, "    booktitle   = \"", QUE);
+  writeNumberField(w, "    year        = ", w.field(JAH), false);
+  writeOptional(w, "    editor      = \"", HER);
+  writeOptional(w, "    address     = \"", ORT);
+  writeOptional(w, "    pages       = \"", SEI);
+  writeNoteAndClose(w);
 }
 
 }  // namespace
 
-void writePhdThesisEntry() { writeThesisEntry("@PHDTHESIS{"); }
+void writePhdThesisEntry(EntryWriter& w) { writeThesisEntry(w, "@PHDTHESIS{"); }
 
-void writeMastersThesisEntry() { writeThesisEntry("@MASTERSTHESIS{"); }
+void writeMastersThesisEntry(EntryWriter& w) { writeThesisEntry(w, "@MASTERSTHESIS{"); }
 
-void writeArticleEntry() {
-  writeHeader("@ARTICLE{");
-  writeFieldLine("    author      = \"", fieldValue(AUT), "\",");
-  writeFieldLine("    title       = \"", fieldValue(TIT), "\",");
-  writeOptional("    journal     = \"", QUE);
-  writeOptional("    volume      = \"", BAN);
-  writeOptional("    pages       = \"", SEI);
-  writeNumberField("    year        = ", fieldValue(JAH), false);
-  writeNoteAndClose();
+void writeArticleEntry(EntryWriter& w) {
+  writeHeader(w, "@ARTICLE{");
+  writeFieldLine(w, "    author      = \"", w.field(AUT), "\",");
+  writeFieldLine(w, "    title       = \"", w.field(TIT), "\",");
+  writeOptional(w, "    journal     = \"", QUE);
+  writeOptional(w, "    volume      = \"", BAN);
+  writeOptional(w, "    pages       = \"", SEI);
+  writeNumberField(w, "    year        = ", w.field(JAH), false);
+  writeNoteAndClose(w);
 }
 
-void writeConferenceEntry() { writeMeetingEntry("@CONFERENCE{"); }
+void writeConferenceEntry(EntryWriter& w) { writeMeetingEntry(w, "@CONFERENCE{"); }
 
-void writeProceedingsEntry() { writeMeetingEntry("@PROCEEDINGS{"); }
+void writeProceedingsEntry(EntryWriter& w) { writeMeetingEntry(w, "@PROCEEDINGS{"); }
 
-void writeInProceedingsEntry() { writeCrossrefEntry("@INPROCEEDINGS{"); }
+void writeInProceedingsEntry(EntryWriter& w) { writeCrossrefEntry(w, "@INPROCEEDINGS{"); }
 
-void writeCrossrefEntry(std::string_view entryType) {
-  writeHeader(entryType);
-  writeFieldLine("    author      = \"", fieldValue(AUT), "\",");
-  writeFieldLine("    title       = \"", fieldValue(TIT), "\",");
-  writeOptional("    pages       = \"", SEI);
+void writeCrossrefEntry(EntryWriter& w, std::string_view entryType) {
+  writeHeader(w, entryType);
+  writeFieldLine(w, "    author      = \"", w.field(AUT), "\",");
+  writeFieldLine(w, "    title       = \"", w.field(TIT), "\",");
+  writeOptional(w, "    pages       = \"", SEI);
   // The crossref names another entry's key, so it is cleaned like one.
-  writeOptionalField(OutputFile, "    crossref    = {", citationKey(fieldValue(QUE)), "},",
+  writeOptionalField(w.out, "    crossref    = {", citationKey(w.value(QUE)), "},",
                      ValueKind::kKey);
-  writeNoteAndClose();
+  writeNoteAndClose(w);
 }
 
-void writeBookEntry() {
-  writeHeader("@BOOK{");
-  writeFieldLine("    author      = \"", fieldValue(AUT), "\",");
-  writeOptional("    editor      = \"", HER);
-  writeFieldLine("    title       = \"", fieldValue(TIT), "\",");
-  writeOptional("    publisher   = \"", QUE);
+void writeBookEntry(EntryWriter& w) {
+  writeHeader(w, "@BOOK{");
+  writeFieldLine(w, "    author      = \"", w.field(AUT), "\",");
+  writeOptional(w, "    editor      = \"", HER);
+  writeFieldLine(w, "    title       = \"", w.field(TIT), "\",");
+  writeOptional(w, "    publisher   = \"", QUE);
   // Two blanks after "year =": the format's own spacing, compared by stored files and tools.
-  writeNumberField("    year        =  ", fieldValue(JAH), true);
-  writeOptional("    edition     = \"", BAN);
-  writeOptional("    address     = \"", ORT);
-  writeOptional("    isbn        = \"", ISB);
-  writeNoteAndClose();
+  writeNumberField(w, "    year        =  ", w.field(JAH), true);
+  writeOptional(w, "    edition     = \"", BAN);
+  writeOptional(w, "    address     = \"", ORT);
+  writeOptional(w, "    isbn        = \"", ISB);
+  writeNoteAndClose(w);
 }

@@ -9,7 +9,7 @@ namespace {
 
 struct TypeKeyRow {
   std::string_view key;
-  void (*writeEntry)();
+  void (*writeEntry)(EntryWriter& w);
 };
 
 // Matched against the first three characters of the type, letter case
@@ -32,16 +32,16 @@ constexpr std::array<TypeKeyRow, 13> TypeKeyTable = {{
 
 }  // namespace
 
-void selectEntryTemplate() {
-  std::string_view prefix = std::string_view(fieldValue(TYP)).substr(0, 3);
+void selectEntryTemplate(EntryWriter& w) {
+  std::string_view prefix = std::string_view(w.value(TYP)).substr(0, 3);
   bool templateWritten = false;
   for (const TypeKeyRow& row : TypeKeyTable) {
     if (prefix == row.key) {
-      row.writeEntry();
+      row.writeEntry(w);
       templateWritten = true;
       break;
     }
   }
-  if (!templateWritten) writeMiscEntry();
-  writeLineEnd(OutputFile);
+  if (!templateWritten) writeMiscEntry(w);
+  writeLineEnd(w.out);
 }

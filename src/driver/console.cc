@@ -3,10 +3,7 @@
 #include <chrono>
 #include <cstdint>
 
-#include "driver/driver.h"
 #include "platform/platform.h"
-
-TextOutput Console;
 
 namespace {
 
@@ -19,10 +16,6 @@ constexpr auto kDotFlushInterval = std::chrono::milliseconds(50);
 // dots still show within the interval.
 constexpr int kDotsPerClockReading = 16;
 
-Clock::time_point LastFlush{};
-int DotsSinceClockReading = 0;
-
-bool InUtf8 = false;
 
 // The characters of code page 437 from byte 128 on, as Unicode code points.
 constexpr char16_t kCodePage437[128] = {
@@ -64,61 +57,59 @@ void appendUtf8(std::string& out, std::string_view text) {
 }
 
 // Messages are few and short; the progress dots do not come this way.
-void writeMessage(std::string_view text) {
-  if (!InUtf8) {
-    write(Console, text);
+void writeMessage(Console& console, std::string_view text) {
+  if (!console.inUtf8) {
+    write(console.out, text);
     return;
   }
   std::string converted;
   appendUtf8(converted, text);
-  write(Console, converted);
+  write(console.out, converted);
 }
 
-void flushConsole() {
-  flush(Console);
-  LastFlush = Clock::now();
+void flushConsole(Console& console) {
+  flush(console.out);
+  console.lastFlush = Clock::now();
 }
 
 }  // namespace
 
-void openConsole() {
+void openConsole(Console& console) {
   // Room for the dots of 50 ms at well over a million entries a second, so
   // that they are flushed by time and not by a full buffer.
-  attachOutput(Console, platform::standardOutput(), "console", 128 * 1024);
-  SavedOnRuntimeError = &Console;
-  InUtf8 = platform::consoleShowsUtf8(platform::standardOutput());
+  attachOutput(console.out, platform::standardOutput(), "console", 128 * 1024);
+  console.inUtf8 = platform::consoleShowsUtf8(platform::standardOutput());
 }
 
-void moveConsoleToStandardError() {
-  Console.file = platform::standardError();
-  Console.name = "console";
-  InUtf8 = platform::consoleShowsUtf8(Console.file);
+void openConsoleInMemory(Console& console, std::string& sink) {
+  attachOutputToMemory(console.out, sink);
+  console.inUtf8 = false;
 }
 
-void openConsoleInMemory(std::string& sink) {
-  attachOutputToMemory(Console, sink);
-  InUtf8 = false;
+void moveConsoleToStandardError(Console& console) {
+  console.out.file = platform::standardError();
+  console.inUtf8 = platform::consoleShowsUtf8(console.out.file);
 }
 
-void printText(std::string_view text) {
-  writeMessage(text);
-  flushConsole();
+void printText(Console& console, std::string_view text) {
+  writeMessage(console, text);
+  flushConsole(console);
 }
 
-void holdLine(std::string_view text) {
-  writeMessage(text);
-  writeLineEnd(Console);
+void holdLine(Console& console, std::string_view text) {
+  writeMessage(console, text);
+  writeLineEnd(console.out);
 }
 
-void printLine(std::string_view text) {
-  writeMessage(text);
-  writeLineEnd(Console);
-  flushConsole();
+void printLine(Console& console, std::string_view text) {
+  writeMessage(console, text);
+  writeLineEnd(console.out);
+  flushConsole(console);
 }
 
-void printProgressDot() {
-  write(Console, ".");
-  if (++DotsSinceClockReading < kDotsPerClockReading) return;
-  DotsSinceClockReading = 0;
-  if (Clock::now() - LastFlush >= kDotFlushInterval) flushConsole();
+void printProgressDot(Console& console) {
+  write(console.out, ".");
+  if (++console.dotsSinceClockReading < kDotsPerClockReading) return;
+  console.dotsSinceClockReading = 0;
+  if (Clock::now() - console.lastFlush >= kDotFlushInterval) flushConsole(console);
 }

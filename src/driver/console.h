@@ -7,21 +7,30 @@
 // entries are written.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <string_view>
 
-// The console on standard output (the failure line shows what it buffered),
-// or in memory for runs that collect it.
-void openConsole();
-void openConsoleInMemory(std::string& sink);
+#include "io/text_file.h"
+
+struct Console {
+  TextOutput out;
+  bool inUtf8 = false;
+  std::chrono::steady_clock::time_point lastFlush{};
+  int dotsSinceClockReading = 0;
+};
+
+// The console on standard output, or in memory for runs that collect it.
+void openConsole(Console& console);
+void openConsoleInMemory(Console& console, std::string& sink);
 // Where the BibTeX file itself goes to standard output, the console's
 // messages (a held line among them) go to standard error, so that the
 // BibTeX stream stays clean.
-void moveConsoleToStandardError();
+void moveConsoleToStandardError(Console& console);
 
-void printText(std::string_view text);  // leaves the line open
+void printText(Console& console, std::string_view text);  // leaves the line open
 // A line that shows with the next message, or on standard error with the
 // other messages where the BibTeX file goes to standard output: the banner.
-void holdLine(std::string_view text);
-void printLine(std::string_view text);  // ends the line
-void printProgressDot();
+void holdLine(Console& console, std::string_view text);
+void printLine(Console& console, std::string_view text);  // ends the line
+void printProgressDot(Console& console);

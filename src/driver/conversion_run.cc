@@ -1,3 +1,5 @@
+#include <cstdint>
+
 #include "bibtex/bibtex.h"
 #include "convert/translate.h"
 #include "driver/console.h"
@@ -5,150 +7,189 @@
 #include "platform/platform.h"
 #include "reader/reader.h"
 
-std::uint16_t RecordCounter = 0;
-
 namespace {
 
 constexpr std::string_view kBanner = "Zettelwandel KART-Konverter V1.7.0";
 
-[[noreturn]] void endWith(int code) {
-  flush(Console);
+// Everything one conversion run works on.
+struct ConversionRun {
+  ExportReader reader;
+  TextOutput bibtex;
+  Console console;
+  EntryKeys keys;
+  EntryWriter writer{bibtex, reader, false, {}};
+  // Entries written; wraps after 65535 like the summary always did.
+  std::uint16_t recordCounter = 0;
+  // Entries written; does not wrap.
+  std::uint64_t entryNumber = 0;
+  // The export was changed while it was read.
+  Failure rereading;
+};
+
+// The first failure of the run's files and console, or nullptr.
+const Failure* failureOf(const ConversionRun& run) {
+  for (const Failure* f : {&run.reader.input.failure, &run.bibtex.failure, &run.console.out.failure,
+                           &run.rereading}) {
+    if (f->error != 0) return f;
+  }
+  return nullptr;
+}
+
+// Ends the process with the failure's "Runtime error" line on the standard
+// error stream and its number as exit code. What the console had buffered
+// shows first, and a BibTeX file written under a temporary name goes, so
+// that the earlier file stays as it was.
+[[noreturn]] void endWithFailure(ConversionRun& run, const Failure& failure) {
+  abandonOutput(run.bibtex);
+  TextOutput& console = run.console.out;
+  if (console.sink == nullptr && console.used != 0 && console.failure.error == 0) {
+    platform::writeAll(console.file, console.storage.get(), console.used);
+  }
+  std::string line = runtimeErrorLine(failure) + "\r\n";
+  // The process ends with the failure's code whatever happens to this line.
+  platform::writeAll(platform::standardError(), line.data(), line.size());
+  platform::exitProcess(exitCodeOf(failure.error));
+}
+
+// True when the run may go on; otherwise the run ends (on files) or stops
+// (in memory, which has no failures to meet).
+void endOnFailure(ConversionRun& run) {
+  if (const Failure* failure = failureOf(run)) endWithFailure(run, *failure);
+}
+
+[[noreturn]] void endWith(ConversionRun& run, int code) {
+  flush(run.console.out);
+  endOnFailure(run);
   platform::exitProcess(code);
 }
 
-void checkArguments(const std::vector<std::string>& words) {
+void checkArguments(ConversionRun& run, const std::vector<std::string>& words) {
   if (words.size() < 2 || words.size() > 3) {
-    printLine("Ungueltige Anzahl von Parametern");
-    printLine("Aufruf: kartconv KART-File BibTeX-File [Nr2Note]");
-    printLine("DOS-Programm: 8+3-Notation fuer Dateien beachten!");
-    endWith(kExitUsage);
+    printLine(run.console, "Ungueltige Anzahl von Parametern");
+    printLine(run.console, "Aufruf: kartconv KART-File BibTeX-File [Nr2Note]");
+    printLine(run.console, "DOS-Programm: 8+3-Notation fuer Dateien beachten!");
+    endWith(run, kExitUsage);
   }
   if (!platform::isReadableFile(words[0])) {
-    printLine("Angegebene KART-Datei existiert nicht");
-    endWith(kExitNoExport);
+    printLine(run.console, "Angegebene KART-Datei existiert nicht");
+    endWith(run, kExitNoExport);
   }
   // Creating the BibTeX file would empty the export it is read from.
   if (platform::isSameFile(words[0], words[1])) {
-    printLine("KART-Datei und BibTeX-Datei sind dieselbe Datei");
-    endWith(kExitSameFile);
+    printLine(run.console, "KART-Datei und BibTeX-Datei sind dieselbe Datei");
+    endWith(run, kExitSameFile);
   }
   std::string option = words.size() == 3 ? words[2] : std::string();
-  if (upperCase(option) == "NR2NOTE") Nr2NoteFlag = true;
+  run.writer.nr2note = upperCase(option) == "NR2NOTE";
 }
 
-// The entries written so far; unlike RecordCounter it does not wrap.
-std::uint64_t EntryNumber = 0;
-
-// The run's citation keys.
-EntryKeys Keys;
-
-[[noreturn]] void endWithExportChanged() {
-  endWithRuntimeError(kExitExportChanged, "rereading", InputFile.name);
-}
-
-void writeEntry() {
-  printProgressDot();
-  ++EntryNumber;
-  if (Keys.giveKey(RawKeyValue, RawNumberValue, fieldValue(KUR), fieldValue(LNR), EntryNumber,
-                   EntryKey) != Rereading::kSame) {
-    endWithExportChanged();
+// Writes the current record's entry, or notes that the export changed.
+void writeEntry(ConversionRun& run) {
+  printProgressDot(run.console);
+  ++run.entryNumber;
+  ExportReader& r = run.reader;
+  if (run.keys.giveKey(r.rawKeyValue, r.rawNumberValue, r.value(KUR), r.value(LNR), run.entryNumber,
+                       run.writer.key) != Rereading::kSame) {
+    noteFailure(run.rereading, kExitExportChanged, "rereading", r.input.name);
+    return;
   }
-  selectEntryTemplate();
-  ++RecordCounter;
+  selectEntryTemplate(run.writer);
+  ++run.recordCounter;
 }
 
 // A first pass over the export that notes every record's key, so that a key
 // given to a repeat never takes the key of a later record. The input is
 // then read again from its start. An export that cannot be read twice (a
 // pipe) is read once; its keys become known as it is read.
-void collectExportKeys(bool haveRecord) {
-  if (!haveRecord || !canRewind(InputFile)) return;
+void collectExportKeys(ConversionRun& run, bool haveRecord) {
+  ExportReader& r = run.reader;
+  if (!haveRecord || !canRewind(r.input)) return;
   std::uint64_t records = 1;
-  Keys.noteRecord(RawKeyValue, RawNumberValue, records);
-  while (!atEnd(InputFile)) {
-    if (readNextEntryKeys(givesEmptyKey)) Keys.noteRecord(RawKeyValue, RawNumberValue, ++records);
+  run.keys.noteRecord(r.rawKeyValue, r.rawNumberValue, records);
+  while (!atEnd(r.input)) {
+    if (readNextEntryKeys(r, givesEmptyKey)) run.keys.noteRecord(r.rawKeyValue, r.rawNumberValue, ++records);
   }
-  Keys.makeKeys();
-  rewindInput(InputFile);
-  resetReader();
-  readFirstEntry();
-  analyseStructure();
+  if (failureOf(run) != nullptr) return;
+  run.keys.makeKeys();
+  rewindInput(r.input);
+  resetReader(r);
+  readFirstEntry(r);
+  analyseStructure(r);
+}
+
+// Reads every record and writes its entry, printing the progress line.
+// Returns at the first failure, which the run then holds.
+void convertRecords(ConversionRun& run) {
+  ExportReader& r = run.reader;
+  printLine(run.console, "Lese ersten Eintrag...");
+  bool haveRecord = readFirstEntry(r);
+  if (failureOf(run) != nullptr) return;
+  printLine(run.console, "Analysiere Struktur...");
+  analyseStructure(r);
+  collectExportKeys(run, haveRecord);
+  if (failureOf(run) != nullptr) return;
+  printText(run.console, "Schreibe Eintraege ");
+  if (haveRecord) writeEntry(run);
+  while (failureOf(run) == nullptr && !atEnd(r.input)) {
+    // A record cut short by a failed read writes no entry.
+    if (readNextEntry(r) && r.input.failure.error == 0) writeEntry(run);
+  }
+  // Fewer records than the first reading saw, or an export whose size or
+  // time of change moved while it was read: it was changed during the run.
+  if (failureOf(run) == nullptr && run.keys.readTwice() &&
+      (run.entryNumber != run.keys.recordsNoted() || inputChanged(r.input))) {
+    noteFailure(run.rereading, kExitExportChanged, "rereading", r.input.name);
+  }
+}
+
+void printSummary(ConversionRun& run) {
+  printLine(run.console, "");
+  printLine(run.console, std::to_string(run.recordCounter) + " Eintr\x84ge geschrieben");
+  if (run.keys.renamed() != 0) {
+    printLine(run.console, std::to_string(run.keys.renamed()) + " Schl\x81ssel neu vergeben (leer oder doppelt)");
+  }
+  if (!run.writer.nr2note) return;
+  if (run.reader.tagMap[LNR] != 0) {
+    printLine(run.console, "Lfde. Nr. als Note hinzugef\x81gt");
+  } else {
+    printLine(run.console, "Lfde. Nr. in .TXT-Datei nicht vorhanden!");
+  }
 }
 
 }  // namespace
 
-void initState() {
-  resetReader();
-  RecordCounter = 0;
-  EntryNumber = 0;
-  Keys = EntryKeys();
-  EntryKey.clear();
-  Nr2NoteFlag = false;
-}
-
-void convertRecords() {
-  printLine("Lese ersten Eintrag...");
-  bool haveRecord = readFirstEntry();
-  printLine("Analysiere Struktur...");
-  analyseStructure();
-  collectExportKeys(haveRecord);
-  printText("Schreibe Eintraege ");
-  if (haveRecord) writeEntry();
-  while (!atEnd(InputFile)) {
-    if (readNextEntry()) writeEntry();
-  }
-  // Fewer records than the first reading saw, or an export whose size or
-  // time of change moved while it was read: it was changed during the run.
-  if (Keys.readTwice() && (EntryNumber != Keys.recordsNoted() || inputChanged(InputFile))) {
-    endWithExportChanged();
-  }
-}
-
-void printSummary() {
-  printLine("");
-  printLine(std::to_string(RecordCounter) + " Eintr\x84ge geschrieben");
-  if (Keys.renamed() != 0) {
-    printLine(std::to_string(Keys.renamed()) + " Schl\x81ssel neu vergeben (leer oder doppelt)");
-  }
-  if (!Nr2NoteFlag) return;
-  if (TagMap[LNR] != 0) {
-    printLine("Lfde. Nr. als Note hinzugef\x81gt");
-  } else {
-    printLine("Lfde. Nr. in .TXT-Datei nicht vorhanden!");
-  }
-}
-
 int runKartconv(const std::vector<std::string>& words) {
-  openConsole();
-  holdLine(kBanner);
-  initState();
-  checkArguments(words);
-  openInput(InputFile, words[0]);
-  createOutput(OutputFile, words[1]);
-  if (OutputFile.replacement.sharesStandardOutput) moveConsoleToStandardError();
-  convertRecords();
-  closeInput(InputFile);
-  closeOutput(OutputFile);
-  printSummary();
+  ConversionRun run;
+  openConsole(run.console);
+  holdLine(run.console, kBanner);
+  checkArguments(run, words);
+  openInput(run.reader.input, words[0]);
+  endOnFailure(run);
+  createOutput(run.bibtex, words[1]);
+  if (run.bibtex.replacement.sharesStandardOutput) moveConsoleToStandardError(run.console);
+  endOnFailure(run);
+  convertRecords(run);
+  endOnFailure(run);
+  closeInput(run.reader.input);
+  closeOutput(run.bibtex);
+  endOnFailure(run);
+  printSummary(run);
+  endOnFailure(run);
   // Only now, with the summary shown, does the new BibTeX file replace the
   // earlier one: a run that fails anywhere before leaves that file as it was.
-  commitOutput(OutputFile);
+  commitOutput(run.bibtex);
+  endOnFailure(run);
   return 0;
 }
 
 MemoryRun convertInMemory(std::string_view exportBytes, bool nr2note, bool readOnce) {
-  MemoryRun run;
-  initState();
-  Nr2NoteFlag = nr2note;
-  openInputFromMemory(InputFile, exportBytes, readOnce);
-  attachOutputToMemory(OutputFile, run.bibtex);
-  openConsoleInMemory(run.console);
-  convertRecords();
-  printSummary();
-  // The files point into `run` and into the caller's bytes, neither of which
-  // outlives this call; a later run must not write or read through them.
-  InputFile = TextInput{};
-  OutputFile = TextOutput{};
-  Console = TextOutput{};
-  return run;
+  MemoryRun result;
+  ConversionRun run;
+  run.writer.nr2note = nr2note;
+  openInputFromMemory(run.reader.input, exportBytes, readOnce);
+  attachOutputToMemory(run.bibtex, result.bibtex);
+  openConsoleInMemory(run.console, result.console);
+  convertRecords(run);
+  printSummary(run);
+  return result;
 }

@@ -27,8 +27,8 @@ bool fill(TextInput& in) {
   if (in.pos != in.end) return true;
   if (in.exhausted) return false;
   std::size_t got = 0;
-  int error = platform::readSome(in.file, in.storage.get(), kBufferSize, got);
-  if (error != 0) endWithRuntimeError(error, "read", in.name);
+  int error = in.failure.error == 0 ? platform::readSome(in.file, in.storage.get(), kBufferSize, got) : 0;
+  if (error != 0) noteFailure(in.failure, error, "read", in.name);
   if (got == 0) {
     in.exhausted = true;
     return false;
@@ -38,15 +38,14 @@ bool fill(TextInput& in) {
   return true;
 }
 
-// The output written under a temporary name until it is committed, and
-// whether its file is still open (it must be closed before Windows lets it
-// be removed).
-TextOutput* Uncommitted = nullptr;
-bool UncommittedOpen = false;
-
 }  // namespace
 
-TextOutput* SavedOnRuntimeError = nullptr;
+void noteFailure(Failure& failure, int error, std::string_view operation, std::string_view name) {
+  if (failure.error != 0) return;
+  failure.error = error;
+  failure.operation = operation;
+  failure.name = name;
+}
 
 int exitCodeOf(int error) {
   // 8 and 9 already mean a missing export and a wrong command line; a failure
@@ -55,41 +54,32 @@ int exitCodeOf(int error) {
   return error == kExitNoExport || error == kExitUsage ? kExitInputOutput : error;
 }
 
-void endWithRuntimeError(int error, std::string_view operation, std::string_view name) {
-  if (Uncommitted != nullptr) {
-    if (UncommittedOpen) platform::closeFile(Uncommitted->file);
-    platform::abandonReplacement(Uncommitted->replacement);
-    Uncommitted = nullptr;
-  }
+std::string runtimeErrorLine(const Failure& failure) {
   std::string text = "Runtime error ";
-  appendNumber(text, error);
+  appendNumber(text, failure.error);
   text += " at ";
-  text += operation;
-  if (!name.empty()) {
+  text += failure.operation;
+  if (!failure.name.empty()) {
     text += " '";
-    text += platform::consoleName(name);
+    text += platform::consoleName(failure.name);
     text += "'";
   }
-  text += "\r\n";
-  TextOutput* saved = SavedOnRuntimeError;
-  if (saved != nullptr && saved->sink == nullptr && saved->used != 0) {
-    platform::writeAll(saved->file, saved->storage.get(), saved->used);
-    saved->used = 0;
-  }
-  // The process ends with the original error whatever happens to this line.
-  platform::writeAll(platform::standardError(), text.data(), text.size());
-  platform::exitProcess(exitCodeOf(error));
+  return text;
 }
 
 void openInput(TextInput& in, const std::string& name) {
   in = TextInput{};
   in.name = name;
   int error = platform::openForReading(name, in.file);
-  if (error != 0) endWithRuntimeError(error, "open", name);
+  if (error != 0) {
+    noteFailure(in.failure, error, "open", name);
+    in.exhausted = true;
+    return;
+  }
   in.storage = std::make_unique<char[]>(kBufferSize);
   if (platform::canReadAgain(in.file)) {
     error = platform::fileStamp(in.file, in.stamp);
-    if (error != 0) endWithRuntimeError(error, "open", name);
+    if (error != 0) noteFailure(in.failure, error, "open", name);
   }
 }
 
@@ -104,6 +94,7 @@ void openInputFromMemory(TextInput& in, std::string_view bytes, bool once) {
 }
 
 bool canRewind(TextInput& in) {
+  if (in.failure.error != 0) return false;
   return in.fromMemory ? !in.once : platform::canReadAgain(in.file);
 }
 
@@ -114,7 +105,7 @@ void rewindInput(TextInput& in) {
     return;
   }
   int error = platform::rewindFile(in.file);
-  if (error != 0) endWithRuntimeError(error, "seek", in.name);
+  if (error != 0) noteFailure(in.failure, error, "seek", in.name);
   in.pos = in.end = nullptr;
   in.exhausted = false;
 }
@@ -123,7 +114,7 @@ bool inputChanged(TextInput& in) {
   if (in.fromMemory) return false;
   platform::FileStamp now;
   int error = platform::fileStamp(in.file, now);
-  if (error != 0) endWithRuntimeError(error, "rereading", in.name);
+  if (error != 0) noteFailure(in.failure, error, "rereading", in.name);
   return !(now == in.stamp);
 }
 
@@ -233,28 +224,43 @@ bool skipPastEmptyLine(TextInput& in) {
 }
 
 void closeInput(TextInput& in) {
-  if (in.fromMemory) return;
+  if (in.fromMemory || in.file == platform::kNoFile) return;
   int error = platform::closeFile(in.file);
-  if (error != 0) endWithRuntimeError(error, "close", in.name);
+  in.file = platform::kNoFile;
+  if (error != 0) noteFailure(in.failure, error, "close", in.name);
 }
 
 void createOutput(TextOutput& out, const std::string& name) {
   platform::File file = platform::kNoFile;
   platform::Replacement replacement;
   int error = platform::createReplacement(name, file, replacement);
-  if (error != 0) endWithRuntimeError(error, "create", name);
   attachOutput(out, file, name, kBufferSize);
+  if (error != 0) {
+    noteFailure(out.failure, error, "create", name);
+    return;
+  }
   out.replacement = std::move(replacement);
-  if (out.replacement.temporaryName.empty()) return;
-  Uncommitted = &out;
-  UncommittedOpen = true;
+  // A descriptor the process was given stays open for whoever gave it.
+  out.open = !out.replacement.inherited;
 }
 
 void commitOutput(TextOutput& out) {
   if (out.replacement.temporaryName.empty()) return;
   int error = platform::commitReplacement(out.replacement);
-  if (error != 0) endWithRuntimeError(error, "rename", out.name);
-  Uncommitted = nullptr;
+  if (error == 0) {
+    out.replacement.temporaryName.clear();
+    return;
+  }
+  noteFailure(out.failure, error, "rename", out.name);
+  abandonOutput(out);
+}
+
+void abandonOutput(TextOutput& out) {
+  // Windows removes no file that is open.
+  if (out.open) platform::closeFile(out.file);
+  out.open = false;
+  if (!out.replacement.temporaryName.empty()) platform::abandonReplacement(out.replacement);
+  out.replacement.temporaryName.clear();
 }
 
 void attachOutput(TextOutput& out, platform::File file, std::string name,
@@ -273,9 +279,9 @@ void attachOutputToMemory(TextOutput& out, std::string& sink) {
 
 void flush(TextOutput& out) {
   if (out.used == 0) return;
-  int error = platform::writeAll(out.file, out.storage.get(), out.used);
+  int error = out.failure.error == 0 ? platform::writeAll(out.file, out.storage.get(), out.used) : 0;
   out.used = 0;
-  if (error != 0) endWithRuntimeError(error, "write", out.name);
+  if (error != 0) noteFailure(out.failure, error, "write", out.name);
 }
 
 // Writing to memory, or more than the buffer has room for.
@@ -287,8 +293,8 @@ void writeSlow(TextOutput& out, std::string_view text) {
   if (out.used + text.size() > out.capacity) {
     flush(out);
     if (text.size() > out.capacity) {
-      int error = platform::writeAll(out.file, text.data(), text.size());
-      if (error != 0) endWithRuntimeError(error, "write", out.name);
+      int error = out.failure.error == 0 ? platform::writeAll(out.file, text.data(), text.size()) : 0;
+      if (error != 0) noteFailure(out.failure, error, "write", out.name);
       return;
     }
   }
@@ -301,13 +307,12 @@ void writeLineEnd(TextOutput& out) { write(out, "\r\n"); }
 void closeOutput(TextOutput& out) {
   if (out.sink != nullptr) return;
   flush(out);
-  // A descriptor the process was given stays open for whoever gave it.
-  if (out.replacement.inherited) return;
-  if (&out == Uncommitted) {
+  if (!out.open) return;
+  if (!out.replacement.temporaryName.empty() && out.failure.error == 0) {
     int error = platform::syncFile(out.file);
-    if (error != 0) endWithRuntimeError(error, "write", out.name);
+    if (error != 0) noteFailure(out.failure, error, "write", out.name);
   }
   int error = platform::closeFile(out.file);
-  if (&out == Uncommitted) UncommittedOpen = false;
-  if (error != 0) endWithRuntimeError(error, "close", out.name);
+  out.open = false;
+  if (error != 0) noteFailure(out.failure, error, "close", out.name);
 }

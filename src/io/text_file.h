@@ -1,5 +1,7 @@
-// Buffered 8-bit text files as the export and the BibTeX file need them,
-// and the one way a failed file or console operation ends the run.
+// Buffered 8-bit text files as the export, the BibTeX file and the console
+// need them. A failed operation is kept in its file as a Failure: reading
+// then finds the end of the input and writing writes nothing, and the
+// driver, which looks after each record, ends the run with it.
 //
 // Reading: a line ends at a line feed; a carriage return is never part of a
 // line; code 26 ends the input; at most 255 characters of a line are kept and
@@ -25,8 +27,17 @@ inline constexpr int kExitNoExport = 8;
 inline constexpr int kExitUsage = 9;
 inline constexpr int kExitExportChanged = 11;  // the export changed while it was read: try again
 
+// The first operation of a file that failed: its error number (0 for none),
+// what it was, and the file's name as the user gave it.
+struct Failure {
+  int error = 0;
+  std::string_view operation;
+  std::string name;
+};
+
 struct TextInput {
   platform::File file = platform::kNoFile;
+  Failure failure;
   std::string name;
   std::unique_ptr<char[]> storage;
   const char* pos = nullptr;
@@ -41,6 +52,7 @@ struct TextInput {
 
 struct TextOutput {
   platform::File file = platform::kNoFile;
+  Failure failure;
   std::string name;
   std::unique_ptr<char[]> storage;
   std::size_t used = 0;
@@ -49,20 +61,20 @@ struct TextOutput {
   // Where `file` is a temporary file that is to replace `name` (see
   // createOutput); `name` stays what the user gave, for the failure line.
   platform::Replacement replacement;
+  bool open = false;  // `file` is open and is the output's own to close
 };
 
-// An output (the console) whose buffered bytes are written out, errors
-// ignored, before a runtime error ends the process, so that what the run had
-// printed before the failure still shows.
-extern TextOutput* SavedOnRuntimeError;
+// Keeps `error` as the failure of `failure`, unless an earlier one is kept.
+void noteFailure(Failure& failure, int error, std::string_view operation, std::string_view name);
 
-// Prints "Runtime error <n> ..." on the standard error stream and ends the
-// process with exit code `error` (5 for 8 and 9, whose codes mean other
-// things). `operation` and `name` tell the place.
-// A BibTeX file written under a temporary name is removed first.
-[[noreturn]] void endWithRuntimeError(int error, std::string_view operation,
-                                      std::string_view name);
+// The line that tells a failure on the standard error stream, without its
+// line end: "Runtime error <n> at <operation> '<name>'".
+std::string runtimeErrorLine(const Failure& failure);
+// The exit code of a failure: its error number, but 5 for 8 and 9, whose
+// codes mean other things.
+int exitCodeOf(int error);
 
+// Opens the export; a failure is kept in `in`.
 void openInput(TextInput& in, const std::string& name);
 // Reads from `bytes`, which must outlive the input. Used where the export is
 // already in memory; `once` makes it an input that cannot be read again, as
@@ -96,12 +108,15 @@ bool inputChanged(TextInput& in);
 
 
 // Creates the file `name` for writing. Where it can, the bytes go to a new
-// temporary file beside it, which takes its place only at commitOutput; a
-// runtime error before that removes it, so the earlier file stays as it was.
+// temporary file beside it, which takes its place only at commitOutput;
+// abandonOutput removes it, so the earlier file stays as it was.
 void createOutput(TextOutput& out, const std::string& name);
 // Puts a file written under a temporary name in its place; call it when the
 // whole run has succeeded, after closeOutput.
 void commitOutput(TextOutput& out);
+// Closes the output without a look at errors and removes a temporary file:
+// the run failed.
+void abandonOutput(TextOutput& out);
 void attachOutput(TextOutput& out, platform::File file, std::string name,
                   std::size_t capacity);
 void attachOutputToMemory(TextOutput& out, std::string& sink);

@@ -18,56 +18,64 @@
 // record. Line numbers fit the 8-bit tag map; lines of a record beyond its
 // 255th are read past and dropped.
 inline constexpr int kLastBufferLine = 255;
-extern std::array<std::string, kLastBufferLine + 1> EntryBuffer;
-
-// After readFirstEntry: the number of the first record's closing empty line,
-// or 256 when the record ran past the buffer (the tag analysis then stops at
-// line 255).
-extern std::uint16_t LineCount;
+using EntryBuffer = std::array<std::string, kLastBufferLine + 1>;
 
 enum Tag { TYP, KUR, AUT, TIT, UNT, QUE, ORT, JAH, SEI, ISB, BAN, HER, NOZ, KEY, LNR, kTagCount };
 extern const std::array<const char*, kTagCount> TagNames;
 
 // Line number of each tag in every record; 0 when the first record lacks it.
-extern std::array<std::uint8_t, kTagCount> TagMap;
+using TagMap = std::array<std::uint8_t, kTagCount>;
 
-// The export being read.
-extern TextInput InputFile;
+// The export being read and what is known of its current record.
+struct ExportReader {
+  TextInput input;
+  EntryBuffer buffer;
+  TagMap tagMap{};
+  // Per buffer line: its value held nothing but plain text besides
+  // translated characters, so that BibTeX can take it as it stands.
+  std::array<bool, kLastBufferLine + 1> plain{};
+  // After readFirstEntry: the number of the first record's closing empty
+  // line, or 256 when the record ran past the buffer (the tag analysis then
+  // stops at line 255).
+  std::uint16_t lineCount = 0;
+  // The current record's KUR and LNR values as they stand in the export (tag
+  // and separator dropped, not translated): what its citation key is made
+  // of. Empty where the record does not reach the line.
+  std::string rawKeyValue;
+  std::string rawNumberValue;
 
-// Empties the buffer and the tag map.
-void resetReader();
+  // The highest buffer line that may hold text from an earlier record.
+  int highestFilledLine = 0;
+  // The line just read; it lies in the input buffer and stays valid until
+  // the next line is read, so reading copies each value only once.
+  std::string_view workLine;
 
-// Reads the first record from the start of InputFile as whole lines, as
+  // The value of tag `tag` in the current record, and whether it is plain.
+  const std::string& value(Tag tag) const { return buffer[tagMap[tag]]; }
+  bool isPlain(Tag tag) const { return plain[tagMap[tag]]; }
+};
+
+// Reads the first record from the start of the input as whole lines, as
 // they stand. Empty lines before it are skipped. False when the export holds
 // no record at all.
-bool readFirstEntry();
+bool readFirstEntry(ExportReader& reader);
 
 // Notes the line number of each known tag in the first record and cuts the
 // record's lines down to their values, which it then translates.
-void analyseStructure();
+void analyseStructure(ExportReader& reader);
 
 // Reads the next record's values (tag and separator dropped, then
 // translated). Empty lines before it are skipped. False when only empty lines
 // were left. Buffer lines after the record's closing empty line are emptied,
 // so a field the record does not reach reads empty.
-bool readNextEntry();
-
-// The current record's KUR and LNR values as they stand in the export (tag
-// and separator dropped, not translated): what its citation key is made of.
-// Empty where the record does not reach the line.
-extern std::string RawKeyValue;
-extern std::string RawNumberValue;
+bool readNextEntry(ExportReader& reader);
 
 // Reads the next record for a first pass over the export that collects
-// citation keys: only RawKeyValue, and RawNumberValue where `needsNumber`
+// citation keys: only rawKeyValue, and rawNumberValue where `needsNumber`
 // says so of the KUR value, are set; the lines after those are passed over.
 // The buffer is left as it was.
-bool readNextEntryKeys(bool (*needsNumber)(std::string_view keyValue));
+bool readNextEntryKeys(ExportReader& reader, bool (*needsNumber)(std::string_view keyValue));
 
-// True when `value` is the whole of a field's buffer line (the very string,
-// not a copy) whose value held nothing but plain text besides translated
-// characters, so that BibTeX can take it as it stands.
-bool isPlainBufferLine(std::string_view value);
-
-// The value of tag `tag` in the current record.
-inline const std::string& fieldValue(Tag tag) { return EntryBuffer[TagMap[tag]]; }
+// Empties the buffer, the tag map and the record's values, for reading the
+// input again from its start.
+void resetReader(ExportReader& reader);

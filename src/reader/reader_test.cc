@@ -10,15 +10,18 @@ class ReaderTest : public testing::Test {
  protected:
   void open(const std::string& bytes) {
     bytes_ = bytes;
-    resetReader();
-    openInputFromMemory(InputFile, bytes_);
+    r_ = ExportReader{};
+    openInputFromMemory(r_.input, bytes_);
   }
   bool first() {
-    bool found = readFirstEntry();
-    analyseStructure();
+    bool found = readFirstEntry(r_);
+    analyseStructure(r_);
     return found;
   }
+  bool next() { return readNextEntry(r_); }
+  const std::string& fieldValue(Tag tag) const { return r_.value(tag); }
   std::string bytes_;
+  ExportReader r_;
 };
 
 TEST_F(ReaderTest, LineEndsOfAllKindsGiveTheSameRecords) {
@@ -33,11 +36,11 @@ TEST_F(ReaderTest, LineEndsOfAllKindsGiveTheSameRecords) {
     ASSERT_TRUE(first());
     EXPECT_EQ(fieldValue(TYP), "Art");
     EXPECT_EQ(fieldValue(AUT), "A");
-    ASSERT_FALSE(atEnd(InputFile));
-    ASSERT_TRUE(readNextEntry());
+    ASSERT_FALSE(atEnd(r_.input));
+    ASSERT_TRUE(next());
     EXPECT_EQ(fieldValue(TYP), "Buc");
     EXPECT_EQ(fieldValue(AUT), "B");
-    while (!atEnd(InputFile)) EXPECT_FALSE(readNextEntry()) << "an empty record was counted";
+    while (!atEnd(r_.input)) EXPECT_FALSE(next()) << "an empty record was counted";
   }
 }
 
@@ -48,7 +51,7 @@ TEST_F(ReaderTest, LongLinesKeep255CharactersAndTheNextLineIsIntact) {
   first();
   EXPECT_EQ(fieldValue(TIT), std::string(250, 'x'));
   EXPECT_EQ(fieldValue(AUT), "A");
-  readNextEntry();
+  next();
   EXPECT_EQ(fieldValue(TIT), std::string(250, 'x'));
   EXPECT_EQ(fieldValue(AUT), "B");
 }
@@ -62,18 +65,18 @@ TEST_F(ReaderTest, CarriageReturnsAreTakenButNotKept) {
   first();
   std::string expected;
   for (int i = 0; i < 16; ++i) expected += "AUT: abcdefghij";
-  EXPECT_EQ(EntryBuffer[1], expected.substr(5));
-  EXPECT_EQ(TagMap[AUT], 7);  // 100 stretches give six full lines and a seventh
+  EXPECT_EQ(r_.buffer[1], expected.substr(5));
+  EXPECT_EQ(r_.tagMap[AUT], 7);  // 100 stretches give six full lines and a seventh
 }
 
 TEST_F(ReaderTest, FieldsTheRecordDoesNotReachReadEmpty) {
   open("TYP: Art\nAUT: A\nTIT: T\nJAH: 1990\n\nTYP: Buc\nAUT: B\n\nTYP: Dis\n");
   first();
-  readNextEntry();
+  next();
   EXPECT_EQ(fieldValue(AUT), "B");
   EXPECT_EQ(fieldValue(TIT), "");
   EXPECT_EQ(fieldValue(JAH), "");
-  readNextEntry();
+  next();
   EXPECT_EQ(fieldValue(TYP), "Dis");
   EXPECT_EQ(fieldValue(AUT), "");
 }
@@ -81,7 +84,7 @@ TEST_F(ReaderTest, FieldsTheRecordDoesNotReachReadEmpty) {
 TEST_F(ReaderTest, LaterRecordsAreReadByPosition) {
   open("TYP: Art\nAUT: A\nTIT: T\n\nTYP: Buc\nTIT: Zwei\nAUT: B\nXXX: extra\n\n");
   first();
-  readNextEntry();
+  next();
   EXPECT_EQ(fieldValue(AUT), "Zwei");
   EXPECT_EQ(fieldValue(TIT), "B");
 }
@@ -89,14 +92,14 @@ TEST_F(ReaderTest, LaterRecordsAreReadByPosition) {
 TEST_F(ReaderTest, TagMapFromFirstRecord) {
   open("typ: Art\nKur: K\nAUT: erster\nAUTOR Z\nAUT: letzter\nX\n;UT: y\n\n");
   first();
-  EXPECT_EQ(TagMap[TYP], 1);
-  EXPECT_EQ(TagMap[KUR], 2);
-  EXPECT_EQ(TagMap[AUT], 5);  // the last line with the tag wins
-  EXPECT_EQ(TagMap[ISB], 0);
+  EXPECT_EQ(r_.tagMap[TYP], 1);
+  EXPECT_EQ(r_.tagMap[KUR], 2);
+  EXPECT_EQ(r_.tagMap[AUT], 5);  // the last line with the tag wins
+  EXPECT_EQ(r_.tagMap[ISB], 0);
   EXPECT_EQ(fieldValue(ISB), "");
-  EXPECT_EQ(EntryBuffer[4], " Z");
-  EXPECT_EQ(EntryBuffer[6], "");
-  EXPECT_EQ(LineCount, 8);
+  EXPECT_EQ(r_.buffer[4], " Z");
+  EXPECT_EQ(r_.buffer[6], "");
+  EXPECT_EQ(r_.lineCount, 8);
 }
 
 TEST_F(ReaderTest, FirstRecordIsCutBeforeItIsTranslatedLikeLaterRecords) {
@@ -106,11 +109,11 @@ TEST_F(ReaderTest, FirstRecordIsCutBeforeItIsTranslatedLikeLaterRecords) {
        "AUT: M\x81ller;Meier\nTI;: abc\nTIT\x81\x81Titel\n");
   first();
   EXPECT_EQ(fieldValue(AUT), "M{\\\"u}ller and Meier");
-  EXPECT_EQ(EntryBuffer[2], "abc");
+  EXPECT_EQ(r_.buffer[2], "abc");
   EXPECT_EQ(fieldValue(TIT), "Titel");
-  readNextEntry();
+  next();
   EXPECT_EQ(fieldValue(AUT), "M{\\\"u}ller and Meier");
-  EXPECT_EQ(EntryBuffer[2], "abc");
+  EXPECT_EQ(r_.buffer[2], "abc");
   EXPECT_EQ(fieldValue(TIT), "Titel");
 }
 
@@ -119,24 +122,24 @@ TEST_F(ReaderTest, RecordsBeyondTheBufferAreReadPastSafely) {
   for (int i = 0; i < 1000; ++i) big += "NOZ: zeile " + std::to_string(i) + "\n";
   open("TYP: Art\nAUT: A\n" + big + "LNR: 1\n\nTYP: Buc\nAUT: B\n" + big + "\nTYP: Dis\nAUT: C\n");
   first();
-  EXPECT_EQ(TagMap[LNR], 0);  // stood beyond line 255
-  EXPECT_EQ(TagMap[NOZ], 255);
+  EXPECT_EQ(r_.tagMap[LNR], 0);  // stood beyond line 255
+  EXPECT_EQ(r_.tagMap[NOZ], 255);
   EXPECT_EQ(fieldValue(NOZ), "zeile 252");
-  ASSERT_TRUE(readNextEntry());
+  ASSERT_TRUE(next());
   EXPECT_EQ(fieldValue(AUT), "B");
-  ASSERT_TRUE(readNextEntry());
+  ASSERT_TRUE(next());
   EXPECT_EQ(fieldValue(TYP), "Dis");
   EXPECT_EQ(fieldValue(NOZ), "");
-  EXPECT_TRUE(atEnd(InputFile));
+  EXPECT_TRUE(atEnd(r_.input));
 }
 
 TEST_F(ReaderTest, BlankAndShortLinesAreFieldLines) {
   open("TYP: Art\nAUT: A\n   \nTIT: T\n\nTYP: Buc\nAU\n      \nTIT: U\n");
   first();
   EXPECT_EQ(fieldValue(TIT), "T");
-  readNextEntry();
+  next();
   EXPECT_EQ(fieldValue(AUT), "");
-  EXPECT_EQ(EntryBuffer[3], " ");
+  EXPECT_EQ(r_.buffer[3], " ");
   EXPECT_EQ(fieldValue(TIT), "U");
 }
 
@@ -144,8 +147,8 @@ TEST_F(ReaderTest, ExportWithoutRecords) {
   for (std::string bytes : {"", "\n\n\r\n", "\x1A" "TYP: Art\n"}) {
     open(bytes);
     EXPECT_FALSE(first());
-    for (auto line : TagMap) EXPECT_EQ(line, 0);
-    EXPECT_TRUE(atEnd(InputFile));
+    for (auto line : r_.tagMap) EXPECT_EQ(line, 0);
+    EXPECT_TRUE(atEnd(r_.input));
   }
 }
 
