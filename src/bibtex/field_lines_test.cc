@@ -134,7 +134,12 @@ TEST(SafeValue, EdgesOfTheRules) {
       {"$$ und \\\\&", "$$ und \\\\&"},             // empty math; \\ before & escapes it
       {"\x1a\x7f\t\x14", "\t{\\P}"},
   };
-  for (const Case& c : cases) EXPECT_EQ(safeValue(c.value), c.written) << c.value;
+  for (const Case& c : cases) {
+    std::string safe;
+    bool changed = makeSafe(c.value, ValueKind::kText, safe);
+    EXPECT_EQ(changed ? safe : c.value, c.written) << c.value;
+    EXPECT_EQ(changed, c.written != c.value) << c.value << ": said it changed nothing";
+  }
 }
 
 }  // namespace

@@ -288,30 +288,24 @@ void escapeSpecials(const std::string& value, std::string& out) {
   }
 }
 
-// The four steps, through two scratch strings that are kept from call to
-// call so that the steps allocate nothing once they have seen long values.
-const std::string& makeSafe(std::string_view value, ValueKind kind) {
-  static std::string a, b;
-  replaceBytes(value, a);
-  replaceUnmatchedBraces(a, b);
-  braceQuotes(b, a);
-  if (kind == ValueKind::kWebAddress) return a;
-  escapeSpecials(a, b);
-  return b;
-}
-
 }  // namespace
 
-std::string safeValue(std::string_view value, ValueKind kind) {
-  if (kind == ValueKind::kKey) return std::string(value);
-  return makeSafe(value, kind);
+bool makeSafe(std::string_view value, ValueKind kind, std::string& out) {
+  // Most values hold nothing that a step would change.
+  if (kind == ValueKind::kKey || isAlreadySafe(value, kind)) return false;
+  std::string between;
+  replaceBytes(value, out);
+  replaceUnmatchedBraces(out, between);
+  braceQuotes(between, out);
+  if (kind == ValueKind::kText) {
+    escapeSpecials(out, between);
+    out.swap(between);
+  }
+  // A "$" pair or a "\&" typed with care looks like work but needs none.
+  return out != value;
 }
 
 void writeCheckedValue(TextOutput& file, std::string_view value, ValueKind kind) {
-  // Most values hold nothing that a step would change.
-  if (isAlreadySafe(value, kind)) {
-    write(file, value);
-    return;
-  }
-  write(file, makeSafe(value, kind));
+  std::string safe;
+  write(file, makeSafe(value, kind, safe) ? std::string_view(safe) : value);
 }

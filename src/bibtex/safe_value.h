@@ -52,5 +52,6 @@ inline void writeSafeValue(TextOutput& file, Field value, ValueKind kind = Value
   writeCheckedValue(file, value.text, kind);
 }
 
-// The same, into a string (replacing its content); for tests and tools.
-std::string safeValue(std::string_view value, ValueKind kind = ValueKind::kText);
+// The four steps above on `value`: false when no step would change it (it
+// is written as it stands); otherwise true, with the safe value in `out`.
+bool makeSafe(std::string_view value, ValueKind kind, std::string& out);
