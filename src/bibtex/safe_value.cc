@@ -4,7 +4,7 @@
 #include <array>
 #include <vector>
 
-#include "io/byte_scan.h"
+#include "bibtex/plain_text.h"
 #include "reader/reader.h"
 
 namespace {
@@ -75,8 +75,8 @@ constexpr std::array<ByteAction, 256> kByteActions = [] {
   return actions;
 }();
 
-// Every byte that any step may change, or that decides what a step does:
-// the bytes that are not plain text.
+// Every byte that any step may change, or that decides what a step does, is
+// one that is not plain text.
 constexpr const ByteSet& kNotPlain = kNotPlainText;
 static_assert([] {
   for (int c = 0; c < 256; ++c) {
@@ -85,9 +85,9 @@ static_assert([] {
   return true;
 }(), "a byte that the first step changes counts as plain text");
 
-// Finds the next byte that is not plain text, eight bytes at a time.
+// Finds the next byte that is not plain text.
 const char* nextNotPlain(const char* p, const char* end) {
-  return findFirstOf<NotPlainMarks>(p, end, kNotPlain);
+  return findFirstOf<kNotPlainRanges>(p, end, kNotPlain);
 }
 
 // The length of an accent command as the character translation writes it

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "io/byte_scan.h"
+#include "bibtex/plain_text.h"
 
 namespace {
 
@@ -166,6 +166,7 @@ constexpr ByteSet kStopsWhilePlain = [] {
   for (int c = 0; c < 256; ++c) stops[c] = stops[c] || kNotPlainText[c];
   return stops;
 }();
+static_assert(coversSet(kNotPlainOrSemicolonRanges, kStopsWhilePlain));
 
 // Replaces the content of `out` with `text`. Appending to an emptied string
 // is cheaper than the general assign, which must allow for `text` lying
@@ -195,7 +196,7 @@ bool translateInto(std::string_view text, std::string& out) {
   bool plain = true;
   // One scan finds the codes with a row and the bytes that are not plain.
   // Unchanged stretches are copied whole.
-  forEachOf<NotPlainOrSemicolonMarks>(text.data(), text.data() + text.size(), kStopsWhilePlain,
+  forEachOf<kNotPlainOrSemicolonRanges>(text.data(), text.data() + text.size(), kStopsWhilePlain,
                                       [&](const char* at) {
     const PaddedReplacement& replacement = kByCode[static_cast<unsigned char>(*at)];
     if (replacement.size == 0) {

@@ -17,6 +17,7 @@ constexpr ByteSet kLineStop = [] {
   stop['\n'] = stop['\r'] = stop[static_cast<unsigned char>(kEndOfInput)] = true;
   return stop;
 }();
+static_assert(coversSet(kControlRanges, kLineStop));
 
 void appendNumber(std::string& text, int number) {
   text += std::to_string(number);
@@ -129,7 +130,7 @@ void readLine(TextInput& in, std::string& line) {
     const char* start = in.pos;
     const char* stop = in.pos + std::min<std::size_t>(in.end - in.pos, kMaxLineLength - taken);
     // All three stops are control characters, below a blank.
-    const char* p = findFirstOf<ControlMarks>(start, stop, kLineStop);
+    const char* p = findFirstOf<kControlRanges>(start, stop, kLineStop);
     line.append(start, p);
     taken += p - start;
     in.pos = p;
@@ -159,7 +160,7 @@ std::string_view readLineView(TextInput& in) {
   // characters, a line cut by the end of the buffer) is read by readLine.
   const char* start = in.pos;
   const char* limit = start + std::min<std::size_t>(in.end - start, kMaxLineLength);
-  const char* p = findFirstOf<ControlMarks>(start, limit, kLineStop);
+  const char* p = findFirstOf<kControlRanges>(start, limit, kLineStop);
   if (p != limit) {
     if (*p == '\n') {
       in.pos = p + 1;
@@ -202,7 +203,7 @@ bool skipPastEmptyLine(TextInput& in) {
     __m128i marked = _mm_and_si128(_mm_cmpeq_epi8(at0, lineFeed), endsLine);
     marked = _mm_or_si128(marked, _mm_cmpeq_epi8(at0, endOfInput));
     marked = _mm_or_si128(marked, _mm_andnot_si128(feed1, _mm_cmpeq_epi8(at0, carriageReturn)));
-    return vectorMask(marked);
+    return static_cast<unsigned>(_mm_movemask_epi8(marked));
   };
   while (end - p >= 35) {
     std::uint32_t marked = notable(p) | notable(p + 16) << 16;

@@ -10,6 +10,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "bibtex/plain_text.h"
 #include "io/byte_scan.h"
 
 namespace {
@@ -113,9 +114,8 @@ TEST(SkipPastEmptyLine, EndsWhereReadingLineByLineEnds) {
 }
 
 // Every byte of `set`, after any run of the bytes outside it, is found where
-// it stands: whether the sixteen-byte, the eight-byte or the byte-by-byte
-// look reaches it.
-template <typename Marks>
+// it stands: whether the sixteen-byte or the byte-by-byte look reaches it.
+template <const auto& Ranges>
 void expectFindsEachByteOf(const ByteSet& set, const char* name) {
   std::string others;
   for (int c = 0; c < 256; ++c) {
@@ -127,9 +127,9 @@ void expectFindsEachByteOf(const ByteSet& set, const char* name) {
       // Bytes outside the set, some of them marked, stand before it.
       std::string text = others.substr((before * 7) % others.size()) + others;
       text = text.substr(0, before) + static_cast<char>(special) + std::string(17, 'y');
-      const char* found = findFirstOf<Marks>(text.data(), text.data() + text.size(), set);
+      const char* found = findFirstOf<Ranges>(text.data(), text.data() + text.size(), set);
       EXPECT_EQ(static_cast<std::size_t>(found - text.data()), before) << name << " " << special;
-      EXPECT_EQ(findFirstOf<Marks>(text.data(), text.data() + before, set), text.data() + before)
+      EXPECT_EQ(findFirstOf<Ranges>(text.data(), text.data() + before, set), text.data() + before)
           << name << " " << special;
     }
   }
@@ -143,10 +143,9 @@ ByteSet setOf(std::string_view bytes, int from = 256, int to = 256) {
 }
 
 TEST(FindFirstOf, FindsEveryByteOfTheSetAfterAnyOther) {
-  expectFindsEachByteOf<ControlMarks>(setOf(std::string_view("\n\r\x1A\t\0", 5)), "control");
-  expectFindsEachByteOf<NotPlainOrSemicolonMarks>(setOf(";", 128, 256), "high or ;");
-  expectFindsEachByteOf<NotPlainMarks>(
-      setOf(std::string_view("\0\x1F\x7F\"#$%&\\^_{}", 13), 128, 256), "not plain");
+  expectFindsEachByteOf<kControlRanges>(setOf(std::string_view("\n\r\x1A\t\0", 5)), "control");
+  expectFindsEachByteOf<kNotPlainOrSemicolonRanges>(kNotPlainOrSemicolon, "not plain or ;");
+  expectFindsEachByteOf<kNotPlainRanges>(kNotPlainText, "not plain");
 }
 
 }  // namespace
