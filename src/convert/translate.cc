@@ -181,32 +181,32 @@ void copyInto(std::string_view text, std::string& out) {
   out.append(text);
 }
 
-// The result of a translation is built in a scratch area that only grows, to
-// the longest replacement times the longest line plus the padding, so
-// translating allocates nothing once it has seen the longest line.
-std::string Scratch;
-
 }  // namespace
 
 const std::array<TranslationRow, 92> TranslationTable = kRows;
 
 bool translateInto(std::string_view text, std::string& out) {
+  // `text` may lie within `out` (translateLine): the result is then built
+  // apart and copied at the end.
+  bool apart = text.data() >= out.data() && text.data() <= out.data() + out.size();
+  std::string separate;
+  std::string& result = apart ? separate : out;
   char* o = nullptr;
   const char* copied = text.data();
   bool plain = true;
   // One scan finds the codes with a row and the bytes that are not plain.
   // Unchanged stretches are copied whole.
   forEachOf<kNotPlainOrSemicolonRanges>(text.data(), text.data() + text.size(), kStopsWhilePlain,
-                                      [&](const char* at) {
+                                        [&](const char* at) {
     const PaddedReplacement& replacement = kByCode[static_cast<unsigned char>(*at)];
     if (replacement.size == 0) {
       plain = false;
       return;
     }
     if (o == nullptr) {
-      std::size_t room = text.size() * kLongestReplacement + sizeof(PaddedReplacement::text);
-      if (Scratch.size() < room) Scratch.resize(room);
-      o = Scratch.data();
+      // Room for the longest replacement of every byte and one padded copy.
+      result.resize(text.size() * kLongestReplacement + sizeof(PaddedReplacement::text));
+      o = result.data();
     }
     std::memcpy(o, copied, static_cast<std::size_t>(at - copied));
     o += at - copied;
@@ -221,8 +221,8 @@ bool translateInto(std::string_view text, std::string& out) {
   const char* end = text.data() + text.size();
   std::memcpy(o, copied, static_cast<std::size_t>(end - copied));
   o += end - copied;
-  // `text` may be `out` itself: it is read to the end before `out` changes.
-  copyInto(std::string_view(Scratch.data(), static_cast<std::size_t>(o - Scratch.data())), out);
+  result.resize(static_cast<std::size_t>(o - result.data()));
+  if (apart) out.swap(separate);
   return plain;
 }
 
