@@ -17,9 +17,17 @@ with kartconv and shows that the real BibTeX tools accept every entry:
    biblatex .bbl, and pdflatex typesets that bibliography without error
    (with the few values left out that biber cannot hand on to pdflatex).
 
+The checks run in WORK_DIR, which each run empties first; a run holds the
+lock WORK_DIR.lock throughout, so that a second run on the same build (two
+ctest commands on one build folder) waits instead of deleting the first's
+files. All conversions run one copy of KARTCONV taken at the start, so
+that a rebuild of the program while the tools run cannot hand the later
+conversions another program or one still being linked.
+
     run_checks.py KARTCONV SOURCE_DIR WORK_DIR [SEED COUNT]
 """
 
+import fcntl
 import json
 import os
 import re
@@ -28,6 +36,10 @@ import subprocess
 import sys
 import unicodedata
 
+# The modules beside this script are imported from the source tree, which
+# the package test copies while the other tests run: write no __pycache__
+# into it.
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import kart_model  # noqa: E402
 import make_export  # noqa: E402
@@ -311,8 +323,19 @@ def main():
     absent = [t for t in TOOLS if shutil.which(t) is None]
     if absent:
         sys.exit("missing tools %s: run scripts/install-deps as root" % absent)
-    shutil.rmtree(work, ignore_errors=True)
+    work = os.path.abspath(work)
+    os.makedirs(os.path.dirname(work), exist_ok=True)
+    lock = open(work + ".lock", "w")
+    try:
+        fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+    except BlockingIOError:
+        print("another run of these checks uses %s: waiting for it to end" % work, flush=True)
+        fcntl.flock(lock, fcntl.LOCK_EX)
+    if os.path.exists(work):
+        shutil.rmtree(work)
     os.makedirs(work)
+    program = os.path.join(work, os.path.basename(kartconv))
+    shutil.copy2(kartconv, program)
     generated, dirty = os.path.join(work, "generated.txt"), os.path.join(work, "dirty.txt")
     with open(generated, "wb") as f:
         f.write(make_export.generate(seed, count))
@@ -328,7 +351,7 @@ def main():
     failed = 0
     for name, export, nr2note, pdf in runs:
         try:
-            check_export(os.path.abspath(kartconv), work, name, export, nr2note, pdf)
+            check_export(program, work, name, export, nr2note, pdf)
         except (Failure, kart_model.ModelError) as e:
             failed += 1
             print("FAILED %s: %s" % (name, e))
