@@ -20,45 +20,14 @@ constexpr std::array<bool, 256> kDroppedFromKey = [] {
 
 bool droppedFromKey(unsigned char c) { return kDroppedFromKey[c]; }
 
-// The row whose replacement `rest` starts with, found by its third and
-// fourth characters (accent and letter; every replacement has at least five),
-// or nullptr when that row does not fit; the caller then tries every row.
-// This runs for every accent command of every key.
-// A comparison of a few bytes, inline: a call to memcmp costs more.
-bool startsWith(std::string_view text, std::string_view start) {
-  if (text.size() < start.size()) return false;
-  for (std::size_t i = 0; i < start.size(); ++i) {
-    if (text[i] != start[i]) return false;
-  }
-  return true;
-}
-
-const TranslationRow* rowAt(std::string_view rest) {
-  static const std::array<std::uint8_t, 128 * 128> kRowByLetters = [] {
-    std::array<std::uint8_t, 128 * 128> index{};
-    for (std::size_t i = TranslationTable.size(); i-- > 0;) {
-      std::string_view r = TranslationTable[i].replacement;
-      index[static_cast<unsigned char>(r[2]) * 128 + static_cast<unsigned char>(r[3])] =
-          static_cast<std::uint8_t>(i + 1);
-    }
-    return index;
-  }();
-  if (rest.size() < 5) return nullptr;
-  auto third = static_cast<unsigned char>(rest[2]);
-  auto fourth = static_cast<unsigned char>(rest[3]);
-  if (third >= 128 || fourth >= 128) return nullptr;
-  std::uint8_t row = kRowByLetters[third * 128 + fourth];
-  if (row == 0 || !startsWith(rest, TranslationTable[row - 1].replacement)) return nullptr;
-  return &TranslationTable[row - 1];
-}
-
-// The row whose replacement `rest` starts with, or nullptr.
+// The row whose replacement `rest` starts with, or nullptr. Every
+// replacement has at least five characters; the accent and the letter (the
+// third and fourth) tell most rows apart before the whole is compared.
 const TranslationRow* replacementAt(std::string_view rest) {
-  if (const TranslationRow* row = rowAt(rest)) return row;
   if (rest.size() < 5) return nullptr;
   for (const TranslationRow& row : TranslationTable) {
     std::string_view r = row.replacement;
-    if (rest[2] == r[2] && rest[3] == r[3] && startsWith(rest, r)) return &row;
+    if (rest[2] == r[2] && rest[3] == r[3] && rest.starts_with(r)) return &row;
   }
   return nullptr;
 }
