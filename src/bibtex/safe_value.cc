@@ -75,71 +75,14 @@ constexpr std::array<ByteAction, 256> kByteActions = [] {
   return actions;
 }();
 
-// Every byte that any step may change, or that decides what a step does, is
-// one that is not plain text.
-constexpr const ByteSet& kNotPlain = kNotPlainText;
+// Every byte that the first step changes is one that is not plain text: a
+// value the reader found plain needs no step.
 static_assert([] {
   for (int c = 0; c < 256; ++c) {
-    if (!kByteActions[c].keep && !kNotPlain[c]) return false;
+    if (!kByteActions[c].keep && !kNotPlainText[c]) return false;
   }
   return true;
 }(), "a byte that the first step changes counts as plain text");
-
-// Finds the next byte that is not plain text.
-const char* nextNotPlain(const char* p, const char* end) {
-  return findFirstOf<kNotPlainRanges>(p, end, kNotPlain);
-}
-
-// The length of an accent command as the character translation writes it
-// at `p` ({\\"u}, {\\'e}, {\\^a}, {\\aa}, {\\o}: a brace, a backslash, an
-// accent or letter, a letter, a brace), or 0. Such a command is safe as it
-// stands, and German text holds many.
-std::size_t accentCommandAt(const char* p, const char* end) {
-  if (end - p < 4 || p[1] != '\\') return 0;
-  if (isAsciiLetter(p[2]) && p[3] == '}') return 4;
-  bool accent = isAsciiLetter(p[2]) || std::string_view("\"'`^~").find(p[2]) != std::string_view::npos;
-  return end - p >= 5 && accent && isAsciiLetter(p[3]) && p[4] == '}' ? 5 : 0;
-}
-
-// True when no step would change the value: plain text, what the character
-// translation writes ({\\"u}, \\ss{}) and values typed with care pass here
-// without a copy.
-bool isAlreadySafe(std::string_view value, ValueKind kind) {
-  const char* begin = value.data();
-  const char* end = begin + value.size();
-  int depth = 0;
-  for (const char* p = nextNotPlain(begin, end); p != end; p = nextNotPlain(p + 1, end)) {
-    bool escaped = p != begin && p[-1] == '\\';
-    switch (*p) {
-      case '{':
-        if (std::size_t length = accentCommandAt(p, end)) {
-          p += length - 1;
-          break;
-        }
-        ++depth;
-        break;
-      case '}':
-        if (--depth < 0) return false;
-        break;
-      case '"':
-        if (depth == 0) return false;
-        break;
-      case '\\':
-        break;
-      case '&':
-      case '%':
-      case '#':
-      case '$':
-      case '_':
-      case '^':
-        if (kind == ValueKind::kText && !escaped) return false;
-        break;
-      default:  // a byte that step 1 changes
-        return false;
-    }
-  }
-  return depth == 0;
-}
 
 // Each step below first looks whether it has anything to do in the value:
 // most values that need one step need no other, and copying a value whole
@@ -291,8 +234,7 @@ void escapeSpecials(const std::string& value, std::string& out) {
 }  // namespace
 
 bool makeSafe(std::string_view value, ValueKind kind, std::string& out) {
-  // Most values hold nothing that a step would change.
-  if (kind == ValueKind::kKey || isAlreadySafe(value, kind)) return false;
+  if (kind == ValueKind::kKey) return false;
   std::string between;
   replaceBytes(value, out);
   replaceUnmatchedBraces(out, between);
