@@ -168,19 +168,6 @@ constexpr ByteSet kStopsWhilePlain = [] {
 }();
 static_assert(coversSet(kNotPlainOrSemicolonRanges, kStopsWhilePlain));
 
-// Replaces the content of `out` with `text`. Appending to an emptied string
-// is cheaper than the general assign, which must allow for `text` lying
-// within `out`; that case keeps the general assign.
-void copyInto(std::string_view text, std::string& out) {
-  const char* data = out.data();
-  if (text.data() >= data && text.data() <= data + out.size()) {
-    if (text.data() != data || text.size() != out.size()) out.assign(text);
-    return;
-  }
-  out.clear();
-  out.append(text);
-}
-
 }  // namespace
 
 const std::array<TranslationRow, 92> TranslationTable = kRows;
@@ -215,7 +202,8 @@ bool translateInto(std::string_view text, std::string& out) {
     copied = at + 1;
   });
   if (copied == text.data()) {
-    copyInto(text, out);
+    // Nothing replaced; a line translated in place stays as it is.
+    if (text.data() != out.data() || text.size() != out.size()) out.assign(text);
     return plain;
   }
   const char* end = text.data() + text.size();
