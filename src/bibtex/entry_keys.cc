@@ -96,8 +96,9 @@ std::uint32_t TextSet::find(std::string_view text) const {
   return slot == 0 ? kNone : static_cast<std::uint32_t>(slot) - 1;
 }
 
-std::uint32_t TextSet::add(std::string_view text, std::uint64_t hash) {
+std::uint32_t TextSet::add(std::string_view text) {
   if ((size() + 1) * 4 > slots_.size() * 3) grow(slots_.size() * 2 + 16);
+  std::uint64_t hash = hash_(text);
   std::uint64_t& slot = slots_[slotOf(text, hash)];
   if (slot != 0) return static_cast<std::uint32_t>(slot) - 1;
   // A key is made of at most a few hundred characters of one value.

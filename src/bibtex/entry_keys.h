@@ -35,10 +35,8 @@ class TextSet {
   // Room for `count` texts without growing the index.
   void reserve(std::size_t count);
   std::uint32_t find(std::string_view text) const;
-  // The number of `text`, added when it was not there; `hash` is
-  // hash()(text), where the caller has it already.
-  std::uint32_t add(std::string_view text) { return add(text, hash_(text)); }
-  std::uint32_t add(std::string_view text, std::uint64_t hash);
+  // The number of `text`, added when it was not there.
+  std::uint32_t add(std::string_view text);
   std::string_view at(std::uint32_t number) const;
   std::size_t size() const { return starts_.size(); }
   Hash hash() const { return hash_; }
