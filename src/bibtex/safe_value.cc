@@ -84,19 +84,7 @@ static_assert([] {
   return true;
 }(), "a byte that the first step changes counts as plain text");
 
-// Each step below first looks whether it has anything to do in the value:
-// most values that need one step need no other, and copying a value whole
-// costs less than building it a character at a time.
-bool holdsAnyOf(std::string_view value, std::string_view characters) {
-  return value.find_first_of(characters) != std::string_view::npos;
-}
-
 void replaceBytes(std::string_view value, std::string& out) {
-  if (std::all_of(value.begin(), value.end(),
-                  [](char c) { return kByteActions[static_cast<unsigned char>(c)].keep; })) {
-    out.assign(value);
-    return;
-  }
   out.clear();
   for (char c : value) {
     const ByteAction& action = kByteActions[static_cast<unsigned char>(c)];
@@ -109,10 +97,6 @@ void replaceBytes(std::string_view value, std::string& out) {
 }
 
 void replaceUnmatchedBraces(const std::string& value, std::string& out) {
-  if (!holdsAnyOf(value, "{}")) {
-    out.assign(value);
-    return;
-  }
   std::vector<bool> unmatched(value.size(), false);
   std::vector<std::size_t> open;
   for (std::size_t i = 0; i < value.size(); ++i) {
@@ -161,10 +145,6 @@ std::size_t endOfAccented(const std::string& value, std::size_t i) {
 }
 
 void braceQuotes(const std::string& value, std::string& out) {
-  if (!holdsAnyOf(value, "\"")) {
-    out.assign(value);
-    return;
-  }
   out.clear();
   int depth = 0;
   for (std::size_t i = 0; i < value.size(); ++i) {
@@ -192,10 +172,6 @@ void braceQuotes(const std::string& value, std::string& out) {
 }
 
 void escapeSpecials(const std::string& value, std::string& out) {
-  if (!holdsAnyOf(value, "&%#$_^")) {
-    out.assign(value);
-    return;
-  }
   auto escaped = [&](std::size_t i) { return i > 0 && value[i - 1] == '\\'; };
   std::size_t dollars = 0;
   std::size_t lastDollar = 0;

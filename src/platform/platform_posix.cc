@@ -9,7 +9,6 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <sys/xattr.h>
@@ -257,25 +256,21 @@ void onInterruption(int number) {
   ::_exit(128 + number);
 }
 
-// Six letters or digits no other run is likely to choose at the same time.
-void randomLetters(char* out, std::size_t count) {
+// Six letters or digits no other run is likely to choose at the same time:
+// the clock, the process and the attempt, mixed. Making the file only where
+// no file has the name keeps it the run's own whatever the letters.
+void randomLetters(char* out, std::size_t count, int attempt) {
   static const char kLetters[] =
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-  unsigned char bytes[16];
-  if (::getrandom(bytes, count, GRND_NONBLOCK) != static_cast<ssize_t>(count)) {
-    // No random bytes yet (early at boot): the clock and the process.
-    static std::uint64_t calls = 0;
-    timespec now{};
-    ::clock_gettime(CLOCK_MONOTONIC, &now);
-    std::uint64_t mix = static_cast<std::uint64_t>(now.tv_nsec) ^
-                        (static_cast<std::uint64_t>(now.tv_sec) << 30) ^
-                        (static_cast<std::uint64_t>(::getpid()) << 20) ^ ++calls;
-    for (std::size_t i = 0; i < count; ++i) {
-      mix = mix * 6364136223846793005u + 1442695040888963407u;
-      bytes[i] = static_cast<unsigned char>(mix >> 56);
-    }
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  std::uint64_t mix = static_cast<std::uint64_t>(now.tv_nsec) ^
+                      (static_cast<std::uint64_t>(now.tv_sec) << 30) ^
+                      (static_cast<std::uint64_t>(::getpid()) << 20) ^ static_cast<std::uint64_t>(attempt);
+  for (std::size_t i = 0; i < count; ++i) {
+    mix = mix * 6364136223846793005u + 1442695040888963407u;
+    out[i] = kLetters[(mix >> 33) % (sizeof kLetters - 1)];
   }
-  for (std::size_t i = 0; i < count; ++i) out[i] = kLetters[bytes[i] % (sizeof kLetters - 1)];
 }
 
 // The path of `name` in the held folder `folder`, as far as the system can
@@ -404,7 +399,7 @@ int makeTemporary(int folder, int old, const struct stat& was, int& file,
   mode_t mode = old >= 0 ? 0600 : 0666;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    randomLetters(name + sizeof name - 1 - kLetters, kLetters);
+    randomLetters(name + sizeof name - 1 - kLetters, kLetters, attempt);
     InterruptionsHeld held;
     std::memcpy(PendingName, name, sizeof name);
     PendingFolder = folder;
