@@ -111,8 +111,11 @@ void collectExportKeys(ConversionRun& run, bool haveRecord) {
   }
   if (failureOf(run) != nullptr) return;
   run.keys.makeKeys();
+  // The second reading starts as the first did, with the same input.
+  ExportReader again;
+  again.input = std::move(r.input);
+  r = std::move(again);
   rewindInput(r.input);
-  resetReader(r);
   readFirstEntry(r);
   analyseStructure(r);
 }

@@ -64,27 +64,15 @@ struct FileStamp {
   bool operator==(const FileStamp&) const = default;
 };
 int fileStamp(File file, FileStamp& stamp);
-// The BibTeX file while it is written. A file of its own on disk, or a name
-// not taken yet, is written into a new temporary file with a short hidden
-// name in the same folder, which takes the file's place only when the run
-// has succeeded, so that a failed or interrupted run leaves the earlier file
-// as it was. The temporary file gets the earlier file's owner, group,
-// permission bits, access-control list and other extended attributes (0666
-// less the umask for a new file).
-//
-// The file itself is written in place where it is not a regular file (a
-// device, a pipe), has other names (hard links), or is a link on Windows;
-// where the folder takes no new file; and where one of the file's
-// attributes cannot be given to a new file, so that nobody gains or loses
-// rights. A full disk, no free inode or a quota while the temporary file is
-// made is an error, with the earlier file untouched.
-//
-// On POSIX the name is followed with descriptors, one part at a time, and a
-// symbolic link in a sticky, world-writable folder that is owned neither by
-// the user nor by the folder's owner is refused with EACCES, as the kernel's
-// protection for such folders does. "/dev/stdout", "/dev/stderr",
-// "/dev/fd/N" and "/proc/self/fd/N" are written through that descriptor as
-// it stands: nothing is opened, truncated or replaced.
+// The BibTeX file while it is written: a hidden temporary file beside it
+// that takes its place at commitReplacement, with its owner, group, mode,
+// access-control list and other extended attributes; or, where that cannot
+// be done without anyone gaining or losing rights (no regular file, hard
+// links, attributes a new file cannot get, a folder that takes no new file),
+// the file itself. POSIX follows the name with descriptors and refuses
+// (EACCES) a link planted in a sticky, world-writable folder by someone who
+// owns neither it nor the folder; "/dev/stdout", "/dev/stderr", "/dev/fd/N"
+// and "/proc/self/fd/N" are written through that descriptor as it stands.
 struct Replacement {
   std::string temporaryName;  // empty: the file itself is written
   std::string targetName;     // the file the temporary file replaces

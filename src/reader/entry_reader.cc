@@ -43,16 +43,6 @@ void noteRawValues(ExportReader& r, int line) {
 
 }  // namespace
 
-void resetReader(ExportReader& r) {
-  for (std::string& line : r.buffer) line.clear();
-  r.plain.fill(false);
-  r.tagMap.fill(0);
-  r.lineCount = 0;
-  r.highestFilledLine = 0;
-  r.rawKeyValue.clear();
-  r.rawNumberValue.clear();
-}
-
 bool readFirstEntry(ExportReader& r) {
   r.lineCount = 0;
   if (!skipEmptyLines(r)) return false;

@@ -75,7 +75,3 @@ bool readNextEntry(ExportReader& reader);
 // says so of the KUR value, are set; the lines after those are passed over.
 // The buffer is left as it was.
 bool readNextEntryKeys(ExportReader& reader, bool (*needsNumber)(std::string_view keyValue));
-
-// Empties the buffer, the tag map and the record's values, for reading the
-// input again from its start.
-void resetReader(ExportReader& reader);
