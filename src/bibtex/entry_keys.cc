@@ -166,9 +166,20 @@ constexpr std::uint32_t kAsked = 1u << 31;
 constexpr std::uint32_t kGiven = 1u << 30;
 constexpr std::uint32_t kLastSuffix = kGiven - 1;
 
-}  // namespace
+// A key with a suffix is "-" and a number from 2, without a leading zero,
+// after the key it extends: that key, and the number in `suffix`; or the
+// whole of `key` where it has no such end.
+std::string_view splitSuffix(std::string_view key, std::uint32_t& suffix) {
+  std::size_t dash = key.rfind('-');
+  std::string_view digits = dash == std::string_view::npos ? std::string_view() : key.substr(dash + 1);
+  if (digits.empty() || digits.size() > 9 || digits[0] == '0' ||
+      digits.find_first_not_of("0123456789") != std::string_view::npos) {
+    return key;
+  }
+  std::from_chars(digits.data(), digits.data() + digits.size(), suffix);
+  return suffix < 2 ? key : key.substr(0, dash);
+}
 
-namespace {
 // In the first reading, a record's number in recordKeys_ that is already its
 // key's number, not its text's.
 constexpr std::uint32_t kKeyNumber = 1u << 31;
@@ -239,33 +250,18 @@ Rereading EntryKeys::giveKey(std::string_view keyValue, std::string_view numberV
   return Rereading::kSame;
 }
 
+
 std::uint32_t EntryKeys::askFor(std::string_view lower) {
   std::uint32_t number = keys_.add(lower);
   if (number == info_.size()) {
     info_.push_back(kAsked);
     std::uint32_t suffix;
-    if (splitSuffix(lower, suffix).size() != lower.size()) markSuffixLike(lower);
+    if (splitSuffix(lower, suffix).size() != lower.size()) {
+      std::uint64_t bit = keys_.hash()(lower) % (suffixLike_.size() * 64);
+      suffixLike_[bit / 64] |= std::uint64_t{1} << (bit % 64);
+    }
   }
   return number;
-}
-
-// A key with a suffix is "-" and a number from 2, without a leading zero,
-// after the key it extends: that key, and the number in `suffix`; or the
-// whole of `key` where it has no such end.
-std::string_view EntryKeys::splitSuffix(std::string_view key, std::uint32_t& suffix) {
-  std::size_t dash = key.rfind('-');
-  std::string_view digits = dash == std::string_view::npos ? std::string_view() : key.substr(dash + 1);
-  if (digits.empty() || digits.size() > 9 || digits[0] == '0' ||
-      digits.find_first_not_of("0123456789") != std::string_view::npos) {
-    return key;
-  }
-  std::from_chars(digits.data(), digits.data() + digits.size(), suffix);
-  return suffix < 2 ? key : key.substr(0, dash);
-}
-
-void EntryKeys::markSuffixLike(std::string_view lower) {
-  std::uint64_t bit = keys_.hash()(lower) % (suffixLike_.size() * 64);
-  suffixLike_[bit / 64] |= std::uint64_t{1} << (bit % 64);
 }
 
 bool EntryKeys::maybeSuffixLike(std::string_view lower) const {

@@ -113,8 +113,6 @@ class EntryKeys {
   void takeKey(std::uint32_t number, std::string& key);
   // Notes `lower` as a key a record asks for; its number.
   std::uint32_t askFor(std::string_view lower);
-  static std::string_view splitSuffix(std::string_view key, std::uint32_t& suffix);
-  void markSuffixLike(std::string_view lower);
   bool maybeSuffixLike(std::string_view lower) const;
   bool isGivenSuffix(std::string_view lower) const;
 

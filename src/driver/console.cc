@@ -16,7 +16,6 @@ constexpr auto kDotFlushInterval = std::chrono::milliseconds(50);
 // dots still show within the interval.
 constexpr int kDotsPerClockReading = 16;
 
-
 // The characters of code page 437 from byte 128 on, as Unicode code points.
 constexpr char16_t kCodePage437[128] = {
     0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7,  // 128

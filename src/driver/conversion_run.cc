@@ -51,8 +51,7 @@ const Failure* failureOf(const ConversionRun& run) {
   platform::exitProcess(exitCodeOf(failure.error));
 }
 
-// True when the run may go on; otherwise the run ends (on files) or stops
-// (in memory, which has no failures to meet).
+// Ends the run with its first failure, where it has one.
 void endOnFailure(ConversionRun& run) {
   if (const Failure* failure = failureOf(run)) endWithFailure(run, *failure);
 }

@@ -88,12 +88,9 @@ void readLine(TextInput& in, std::string& line);
 // The same line without copying it where it lies whole in the buffer. The
 // view is valid until the next call on `in`.
 std::string_view readLineView(TextInput& in);
-// Moves past the lines from the current one (at the start of a line) up to
-// and including the next empty line, as reading them one by one would, and
-// returns true. Only where they lie whole in the buffer and each ends in a
-// line feed, alone or after a carriage return, with no code 26 among them:
-// there a line is simply what lies between two line feeds. Otherwise it
-// moves nothing and returns false, and the caller reads line by line.
+// Moves past the lines from the current one up to and including the next
+// empty line, as reading them would, and returns true; or, where a line in
+// the buffer does not end in the common way, moves nothing and returns false.
 bool skipPastEmptyLine(TextInput& in);
 void closeInput(TextInput& in);
 // True when the input can be read once more from its start: a file on disk
@@ -105,7 +102,6 @@ void rewindInput(TextInput& in);
 // it was opened. An editor that saves under the same name makes a new file
 // and leaves the open one as it was: that is no change.
 bool inputChanged(TextInput& in);
-
 
 // Creates the file `name` for writing. Where it can, the bytes go to a new
 // temporary file beside it, which takes its place only at commitOutput;
