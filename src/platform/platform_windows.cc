@@ -126,15 +126,14 @@ bool isOutOfSpace(DWORD error) {
 }
 
 // Eight letters or digits that differ from run to run and from try to try:
-// the clock, the process and a counter, well stirred. Only their uniqueness
+// the clock, the process and the try, well stirred. Only their uniqueness
 // matters, and CREATE_NEW checks that.
-std::wstring randomLetters() {
-  static unsigned Tries = 0;
+std::wstring randomLetters(unsigned attempt) {
   LARGE_INTEGER now{};
   QueryPerformanceCounter(&now);
   unsigned long long x = static_cast<unsigned long long>(now.QuadPart) ^
                          (static_cast<unsigned long long>(GetCurrentProcessId()) << 32) ^
-                         (static_cast<unsigned long long>(++Tries) * 0x9E3779B97F4A7C15ull);
+                         (static_cast<unsigned long long>(attempt + 1) * 0x9E3779B97F4A7C15ull);
   x ^= x >> 30;
   x *= 0xBF58476D1CE4E5B9ull;
   x ^= x >> 27;
@@ -224,7 +223,7 @@ int createReplacement(const std::string& name, File& file, Replacement& replacem
   std::wstring folder = folderOf(target);
   if (folder == L".") folder.clear();
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::wstring temporary = folder + L".kcv" + randomLetters() + L".tmp";
+    std::wstring temporary = folder + L".kcv" + randomLetters(static_cast<unsigned>(attempt)) + L".tmp";
     SetLastError(0);
     file = CreateFileW(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
                        nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
