@@ -170,6 +170,7 @@ constexpr std::uint32_t kLastSuffix = kGiven - 1;
 // after the key it extends: that key, and the number in `suffix`; or the
 // whole of `key` where it has no such end.
 std::string_view splitSuffix(std::string_view key, std::uint32_t& suffix) {
+  suffix = 0;
   std::size_t dash = key.rfind('-');
   std::string_view digits = dash == std::string_view::npos ? std::string_view() : key.substr(dash + 1);
   if (digits.empty() || digits.size() > 9 || digits[0] == '0' ||
@@ -255,7 +256,7 @@ std::uint32_t EntryKeys::askFor(std::string_view lower) {
   std::uint32_t number = keys_.add(lower);
   if (number == info_.size()) {
     info_.push_back(kAsked);
-    std::uint32_t suffix;
+    std::uint32_t suffix = 0;
     if (splitSuffix(lower, suffix).size() != lower.size()) {
       std::uint64_t bit = keys_.hash()(lower) % (suffixLike_.size() * 64);
       suffixLike_[bit / 64] |= std::uint64_t{1} << (bit % 64);
