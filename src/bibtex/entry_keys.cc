@@ -142,14 +142,11 @@ std::uint32_t fingerprintOf(const KeySource& source, TextSet::Hash hash) {
                                     static_cast<unsigned char>(source.kind));
 }
 
-// The key that `source` gives, its value translated as the reader does.
-std::string makeKey(std::string_view source, std::string& translated) {
-  std::string_view value = source.substr(1);
-  if (source[0] == 'N') return "KART" + std::string(value);
-  translateInto(value, translated);
-  std::string key = citationKey(translated);
-  if (source[0] == 'L') key.insert(0, "KART");
-  return key;
+// The key that a source of kind `kind` gives, `translated` its value as the
+// character translation gives it.
+std::string makeKey(char kind, std::string_view translated) {
+  std::string key = kind == 'N' ? std::string(translated) : citationKey(translated);
+  return kind == 'K' ? key : "KART" + key;
 }
 
 void lowerCaseInto(std::string_view text, std::string& lower) {
@@ -210,7 +207,8 @@ void EntryKeys::makeKeys() {
   std::vector<std::uint32_t> keyOfSource;
   keyOfSource.reserve(sources);
   sources_.drain([&](std::string_view source) {
-    lowerCaseInto(makeKey(source, scratch_), lower_);
+    translateInto(source.substr(1), scratch_, translation_);
+    lowerCaseInto(makeKey(source[0], scratch_), lower_);
     keyOfSource.push_back(askFor(lower_));
   });
   for (std::uint32_t& key : recordKeys_) key = (key & kKeyNumber) != 0 ? key & ~kKeyNumber : keyOfSource[key];
@@ -220,19 +218,15 @@ void EntryKeys::makeKeys() {
 Rereading EntryKeys::giveKey(std::string_view keyValue, std::string_view numberValue,
                              std::string_view translatedKey, std::string_view translatedNumber,
                              std::uint64_t entryNumber, std::string& key) {
-  key = citationKey(translatedKey);
-  bool renamed = key.empty();
-  if (renamed) {
-    key = citationKey(translatedNumber);
-    key.insert(0, "KART");
-    if (key.size() == 4) key += std::to_string(entryNumber);
-  }
+  KeySource source = keySource(keyValue, numberValue, entryNumber, scratch_);
+  key = makeKey(source.kind, source.kind == 'K' ? translatedKey
+                             : source.kind == 'L' ? translatedNumber : source.value);
+  bool renamed = source.kind != 'K';
   std::uint32_t number;
   if (made_) {
     // The record must be the one the first reading saw at this place; then
     // it asks for the key that reading found for it.
     if (entryNumber > fingerprints_.size()) return Rereading::kChanged;
-    KeySource source = keySource(keyValue, numberValue, entryNumber, scratch_);
     if (fingerprintOf(source, keys_.hash()) != fingerprints_[entryNumber - 1]) {
       return Rereading::kChanged;
     }

@@ -134,4 +134,5 @@ class EntryKeys {
   std::uint64_t renamed_ = 0;
   std::string scratch_;
   std::string lower_;
+  std::string translation_;
 };

@@ -172,12 +172,7 @@ static_assert(coversSet(kNotPlainOrSemicolonRanges, kStopsWhilePlain));
 
 const std::array<TranslationRow, 92> TranslationTable = kRows;
 
-bool translateInto(std::string_view text, std::string& out) {
-  // `text` may lie within `out` (translateLine): the result is then built
-  // apart and copied at the end.
-  bool apart = text.data() >= out.data() && text.data() <= out.data() + out.size();
-  std::string separate;
-  std::string& result = apart ? separate : out;
+bool translateInto(std::string_view text, std::string& out, std::string& scratch) {
   char* o = nullptr;
   const char* copied = text.data();
   bool plain = true;
@@ -191,9 +186,11 @@ bool translateInto(std::string_view text, std::string& out) {
       return;
     }
     if (o == nullptr) {
-      // Room for the longest replacement of every byte and one padded copy.
-      result.resize(text.size() * kLongestReplacement + sizeof(PaddedReplacement::text));
-      o = result.data();
+      // Room for the longest replacement of every byte and one padded copy;
+      // the scratch area only grows, so that it is filled with zeros once.
+      std::size_t room = text.size() * kLongestReplacement + sizeof(PaddedReplacement::text);
+      if (scratch.size() < room) scratch.resize(room);
+      o = scratch.data();
     }
     std::memcpy(o, copied, static_cast<std::size_t>(at - copied));
     o += at - copied;
@@ -201,20 +198,28 @@ bool translateInto(std::string_view text, std::string& out) {
     o += replacement.size;
     copied = at + 1;
   });
-  if (copied == text.data()) {
-    // Nothing replaced; a line translated in place stays as it is.
-    if (text.data() != out.data() || text.size() != out.size()) out.assign(text);
-    return plain;
+  std::string_view result = text;
+  if (copied != text.data()) {
+    const char* end = text.data() + text.size();
+    std::memcpy(o, copied, static_cast<std::size_t>(end - copied));
+    o += end - copied;
+    result = {scratch.data(), static_cast<std::size_t>(o - scratch.data())};
   }
-  const char* end = text.data() + text.size();
-  std::memcpy(o, copied, static_cast<std::size_t>(end - copied));
-  o += end - copied;
-  result.resize(static_cast<std::size_t>(o - result.data()));
-  if (apart) out.swap(separate);
+  // Appending to an emptied string costs less than the general assign,
+  // which must allow for `text` being `out` (a line translated in place).
+  if (text.data() != out.data()) {
+    out.clear();
+    out.append(result);
+  } else if (result.data() != out.data()) {
+    out.assign(result);
+  }
   return plain;
 }
 
-void translateLine(std::string& line) { translateInto(line, line); }
+void translateLine(std::string& line) {
+  std::string scratch;
+  translateInto(line, line, scratch);
+}
 
 std::string upperCase(std::string_view text) {
   std::string result(text);

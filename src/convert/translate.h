@@ -24,11 +24,13 @@ void translateLine(std::string& line);
 
 // The same translation of `text` written into `out`, replacing its content;
 // `text` may be `out` itself. Lets the reader translate a value straight
-// from the input into the entry buffer. True when `text` held nothing but
-// plain text (no control or 8-bit code, no " # $ % & \\ ^ _ { }) apart from
-// characters with a row: every replacement is plain TeX with balanced
-// braces, so such a value needs no further care to be safe in BibTeX.
-bool translateInto(std::string_view text, std::string& out);
+// from the input into the entry buffer. The result is built in `scratch`,
+// which a caller that translates many values keeps, so that translating
+// allocates nothing. True when `text` held nothing but plain text (no
+// control or 8-bit code, no " # $ % & \\ ^ _ { }) apart from characters with
+// a row: every replacement is plain TeX with balanced braces, so such a
+// value needs no further care to be safe in BibTeX.
+bool translateInto(std::string_view text, std::string& out, std::string& scratch);
 
 // "A" to "Z" for "a" to "z"; every other character unchanged. The export's
 // tags and the command line's option are matched in any letter case.

@@ -99,7 +99,8 @@ TEST(TranslateLine, EveryCodeAtEveryPlaceOfAScanStep) {
         bool plainText = (c >= 32 || c == '\t') && c < 127 &&
                          std::string_view("\"#$%&\\^_{}").find(static_cast<char>(c)) == std::string_view::npos;
         bool plain = before.empty() && (plainText || expected[c].size() > 1);
-        EXPECT_EQ(translateInto(in, into), plain) << c << " " << lead;
+        std::string scratch;
+        EXPECT_EQ(translateInto(in, into, scratch), plain) << c << " " << lead;
         EXPECT_EQ(into, out);
       }
     }

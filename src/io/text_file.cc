@@ -19,10 +19,6 @@ constexpr ByteSet kLineStop = [] {
 }();
 static_assert(coversSet(kControlRanges, kLineStop));
 
-void appendNumber(std::string& text, int number) {
-  text += std::to_string(number);
-}
-
 // Makes sure at least one byte is buffered. False at the end of the source.
 bool fill(TextInput& in) {
   if (in.pos != in.end) return true;
@@ -56,8 +52,7 @@ int exitCodeOf(int error) {
 }
 
 std::string runtimeErrorLine(const Failure& failure) {
-  std::string text = "Runtime error ";
-  appendNumber(text, failure.error);
+  std::string text = "Runtime error " + std::to_string(failure.error);
   text += " at ";
   text += failure.operation;
   if (!failure.name.empty()) {

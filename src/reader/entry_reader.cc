@@ -22,7 +22,7 @@ std::string_view workLineValue(const ExportReader& r) {
 
 void storeValue(ExportReader& r, int line) {
   // The value is cut before it is translated.
-  r.plain[line] = translateInto(workLineValue(r), r.buffer[line]);
+  r.plain[line] = translateInto(workLineValue(r), r.buffer[line], r.translation);
 }
 
 void clearLine(ExportReader& r, int line) {

@@ -49,6 +49,8 @@ struct ExportReader {
   // The line just read; it lies in the input buffer and stays valid until
   // the next line is read, so reading copies each value only once.
   std::string_view workLine;
+  std::string translation;  // where values are translated, kept for the next
+
 
   // The value of tag `tag` in the current record, and whether it is plain.
   const std::string& value(Tag tag) const { return buffer[tagMap[tag]]; }
