@@ -29,6 +29,26 @@ constexpr int kDiskFull = 28;  // ENOSPC
 const std::string kRecord = "TYP: Art\r\nKUR: Meier90\r\nAUT: Meier, Hans\r\nTIT: Titel\r\n\r\n";
 const std::string kEarlierBibtex = "@ARTICLE{Earlier,\r\n    title = \"Vorher\"\r\n}\r\n\r\n";
 
+// Runs the program with the test double failing_io.cc preloaded and
+// `fault` (and `rewrite`) asked of it.
+ProgramResult runWithTestDouble(const std::vector<std::string>& args, const std::string& fault,
+                                const std::string& rewrite = "") {
+  // An AddressSanitizer build would refuse a library loaded before its runtime.
+  const char* asan = std::getenv("ASAN_OPTIONS");
+  std::string asanBefore = asan != nullptr ? asan : "";
+  setenv("ASAN_OPTIONS", (asanBefore + ":verify_asan_link_order=0").c_str(), 1);
+  setenv("LD_PRELOAD", FAILING_IO_LIBRARY, 1);
+  setenv("KARTCONV_FAULT", fault.c_str(), 1);
+  setenv("KARTCONV_REWRITE", rewrite.c_str(), 1);
+  ProgramResult r = runProgram(args);
+  unsetenv("LD_PRELOAD");
+  unsetenv("KARTCONV_FAULT");
+  unsetenv("KARTCONV_REWRITE");
+  if (asan == nullptr) unsetenv("ASAN_OPTIONS");
+  else setenv("ASAN_OPTIONS", asanBefore.c_str(), 1);
+  return r;
+}
+
 class MidRunFailureTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -207,18 +227,7 @@ TEST_F(MidRunFailureTest, InjectedFailureEndsTheRun) {
     std::string file = c.onExport ? exportPath_ : (dir_ / "out").string() + "/";
     std::string fault = std::string(c.call) + " " + std::to_string(c.n) + " " +
                         std::to_string(c.error) + " " + file;
-    // Set here for the program to inherit. An AddressSanitizer build would
-    // refuse a library loaded before its runtime.
-    const char* asan = std::getenv("ASAN_OPTIONS");
-    std::string asanBefore = asan != nullptr ? asan : "";
-    setenv("ASAN_OPTIONS", (asanBefore + ":verify_asan_link_order=0").c_str(), 1);
-    setenv("LD_PRELOAD", FAILING_IO_LIBRARY, 1);
-    setenv("KARTCONV_FAULT", fault.c_str(), 1);
-    ProgramResult r = runProgram({exportPath_, bib});
-    unsetenv("LD_PRELOAD");
-    unsetenv("KARTCONV_FAULT");
-    if (asan == nullptr) unsetenv("ASAN_OPTIONS");
-    else setenv("ASAN_OPTIONS", asanBefore.c_str(), 1);
+    ProgramResult r = runWithTestDouble({exportPath_, bib}, fault);
     EXPECT_EQ(r.signal, 0);
     EXPECT_EQ(r.exitCode, c.error);
     EXPECT_EQ(r.err, "Runtime error " + std::to_string(c.error) + " at " + c.call + " '" +
@@ -276,29 +285,6 @@ TEST(FailingExport, ReadErrorEndsTheRun) {
   EXPECT_EQ(r.out.find("Analysiere Struktur"), std::string::npos);
 }
 
-}  // namespace
-
-namespace {
-
-// Runs the program with the test double failing_io.cc preloaded and
-// `fault` (and `rewrite`) asked of it.
-ProgramResult runWithTestDouble(const std::vector<std::string>& args, const std::string& fault,
-                                const std::string& rewrite = "") {
-  // An AddressSanitizer build would refuse a library loaded before its runtime.
-  const char* asan = std::getenv("ASAN_OPTIONS");
-  std::string asanBefore = asan != nullptr ? asan : "";
-  setenv("ASAN_OPTIONS", (asanBefore + ":verify_asan_link_order=0").c_str(), 1);
-  setenv("LD_PRELOAD", FAILING_IO_LIBRARY, 1);
-  setenv("KARTCONV_FAULT", fault.c_str(), 1);
-  setenv("KARTCONV_REWRITE", rewrite.c_str(), 1);
-  ProgramResult r = runProgram(args);
-  unsetenv("LD_PRELOAD");
-  unsetenv("KARTCONV_FAULT");
-  unsetenv("KARTCONV_REWRITE");
-  if (asan == nullptr) unsetenv("ASAN_OPTIONS");
-  else setenv("ASAN_OPTIONS", asanBefore.c_str(), 1);
-  return r;
-}
 
 // The export is changed while the program reads it: between its first
 // reading (the keys) and its second (the entries), the test double writes
@@ -344,10 +330,7 @@ TEST_F(MidRunFailureTest, ExportChangedBetweenTheReadingsIsNeverConverted) {
     }
     EXPECT_EQ(r.err, "Runtime error 11 at rereading '" + exportPath_ + "'\r\n");
     EXPECT_EQ(r.out.find(" Eintr\x84ge geschrieben"), std::string::npos) << "reported success";
-    EXPECT_EQ(readFile(bib), kEarlierBibtex) << "the earlier BibTeX file was changed";
-    std::size_t files = 0;
-    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir_ / "out")) ++files;
-    EXPECT_EQ(files, 1u) << "a temporary file was left";
+    expectEarlierBibtexKept(bib);
   }
 }
 
@@ -365,10 +348,7 @@ TEST_F(MidRunFailureTest, AllocationThatFailsEndsTheRunCleanly) {
   EXPECT_EQ(r.signal, 0) << "aborted";
   EXPECT_EQ(r.exitCode, 12);
   EXPECT_EQ(r.err, "Runtime error 12 at allocate\r\n");
-  EXPECT_EQ(readFile(bib), kEarlierBibtex) << "the earlier BibTeX file was changed";
-  std::size_t files = 0;
-  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir_ / "out")) ++files;
-  EXPECT_EQ(files, 1u) << "a temporary file was left";
+  expectEarlierBibtexKept(bib);
 }
 
 }  // namespace
