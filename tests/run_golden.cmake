@@ -2,14 +2,16 @@
 # bytes with the expected files, byte for byte.
 #
 # Either CASE_DIR (holding export.txt, expected.bib, expected.console and an
-# optional `args` file with the third word) or EXPORT and EXPECTED_BIB.
+# optional `args` file with the words after the file names) or EXPORT and EXPECTED_BIB.
 if(CASE_DIR)
   set(EXPORT ${CASE_DIR}/export.txt)
   set(EXPECTED_BIB ${CASE_DIR}/expected.bib)
   set(EXPECTED_CONSOLE ${CASE_DIR}/expected.console)
   if(EXISTS ${CASE_DIR}/args)
+    # The words after the two file names, separated by blanks.
     file(READ ${CASE_DIR}/args OPTION_WORD)
     string(STRIP "${OPTION_WORD}" OPTION_WORD)
+    separate_arguments(OPTION_WORD UNIX_COMMAND "${OPTION_WORD}")
   endif()
 endif()
 

@@ -9,6 +9,7 @@
 
 #include "bibtex/entry_keys.h"
 #include "bibtex/safe_value.h"
+#include "convert/translate.h"
 #include "io/text_file.h"
 #include "reader/reader.h"
 
@@ -20,6 +21,9 @@ struct EntryWriter {
   // its note line.
   bool nr2note = false;
   std::string key;               // the entry's citation key (see EntryKeys)
+  // Characters written as "?" for want of a TeX form, counted for the
+  // console.
+  std::uint64_t withoutTexForm = 0;
 
   const std::string& value(Tag tag) const { return record.value(tag); }
   Field field(Tag tag) const { return {record.value(tag), record.isPlain(tag)}; }
@@ -28,16 +32,16 @@ struct EntryWriter {
 // Writes the current record's entry and one empty line after it.
 void selectEntryTemplate(EntryWriter& w);
 
-// The citation key that BibTeX can read for a translated value: each accent
-// command of the character translation stands as the plain letters it
-// carries, and every character that BibTeX or biber cannot hold in a key is
-// dropped (codes 0 to 32, 127 and above, and , { } ( ) " # % ' = \ ~).
-std::string citationKey(std::string_view value);
-// True when citationKey(value) is empty: the key drops every character.
-// Holds for a value as it stands in the export as well as for a translated
-// one.
-bool givesEmptyKey(std::string_view value);
-// True when `value`, as it stands in the export, is its own citation key
-// whatever code page the export is read in: every character is a 7-bit one
-// that keys keep and that the character translation leaves alone. Not empty.
-bool isOwnKey(std::string_view value);
+// The citation key that every BibTeX reader takes, from `letters`: a value
+// as keyLettersInto gives it. An accent command typed in the export stands
+// for its letters; then only ASCII letters, digits and - _ : . / + stay.
+std::string citationKey(std::string_view letters);
+// The citation key of `value` as it stands in the export, read in `page`.
+std::string keyOfValue(std::string_view value, CodePage page);
+// For a whole line of the export as the first reading takes it, before the
+// code page is known: false where its value gives a key in every code page
+// (it holds a character that keys keep); true where it may give none.
+bool mayGiveEmptyKey(std::string_view line);
+// True where the line's value is its own citation key in every code page:
+// a line of 7-bit text whose value holds only characters that keys keep.
+bool isOwnKeyLine(std::string_view line);

@@ -1,7 +1,5 @@
 #include <algorithm>
 #include <array>
-#include <cstdint>
-#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -10,76 +8,63 @@
 
 namespace {
 
-// Looked up for every character of every key, so it is a table.
-constexpr std::array<bool, 256> kDroppedFromKey = [] {
-  std::array<bool, 256> dropped{};
-  for (int c = 0; c < 256; ++c) dropped[c] = c <= 32 || c >= 127;
-  for (char c : std::string_view(",{}()\"#%'=\\~")) dropped[static_cast<unsigned char>(c)] = true;
-  return dropped;
-}();
-
-bool droppedFromKey(unsigned char c) { return kDroppedFromKey[c]; }
-
-// The row whose replacement `rest` starts with, or nullptr. Every
-// replacement has at least five characters; the accent and the letter (the
-// third and fourth) tell most rows apart before the whole is compared.
-const TranslationRow* replacementAt(std::string_view rest) {
-  if (rest.size() < 5) return nullptr;
-  for (const TranslationRow& row : TranslationTable) {
-    std::string_view r = row.replacement;
-    if (rest[2] == r[2] && rest[3] == r[3] && rest.starts_with(r)) return &row;
+// What every BibTeX reader takes in a key: ASCII letters, digits and
+// - _ : . / +. Looked up for every character of every key.
+constexpr std::array<bool, 256> kKeptInKey = [] {
+  std::array<bool, 256> kept{};
+  for (int c = 0; c < 256; ++c) {
+    kept[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
   }
-  return nullptr;
-}
-
-// The codes that the character translation replaces.
-const std::array<bool, 256> kHasRow = [] {
-  std::array<bool, 256> has{};
-  for (const TranslationRow& row : TranslationTable) has[row.code] = true;
-  return has;
+  for (char c : std::string_view("-_:./+")) kept[static_cast<unsigned char>(c)] = true;
+  return kept;
 }();
+
+bool keptInKey(char c) { return kKeptInKey[static_cast<unsigned char>(c)]; }
+
+// A key is certainly not empty, in every code page, where the value holds a
+// character that keys keep. Only bytes that lie in the value however the
+// line is read count: from the sixth character of UTF-8 on (never before the
+// sixth byte) up to the 255th byte.
+bool holdsKeptCharacter(std::string_view line) {
+  std::size_t start = utf8BytesOf(line, 5);
+  std::size_t end = std::min<std::size_t>(line.size(), kMaxLineLength);
+  return start < end && std::any_of(line.begin() + static_cast<std::ptrdiff_t>(start),
+                                    line.begin() + static_cast<std::ptrdiff_t>(end), keptInKey);
+}
 
 }  // namespace
 
-// A key is empty exactly when every character is one that keys drop and
-// none has a row (an accent command holds letters and stands for letters;
-// the " and " of a ";" too).
-bool givesEmptyKey(std::string_view value) {
-  for (char c : value) {
-    auto code = static_cast<unsigned char>(c);
-    if (kHasRow[code] || !droppedFromKey(code) || c == ';') return false;
-  }
-  return true;
-}
-
-bool isOwnKey(std::string_view value) {
-  for (char c : value) {
-    if (droppedFromKey(static_cast<unsigned char>(c)) || c == ';') return false;
-  }
-  return !value.empty();
-}
-
-std::string citationKey(std::string_view value) {
-  // Most keys are typed as keys: nothing to drop and no accent command. The
-  // characters before the first one to drop or replace stay as they are.
-  std::size_t i = 0;
-  while (i < value.size() && !droppedFromKey(static_cast<unsigned char>(value[i]))) ++i;
-  if (i == value.size()) return std::string(value);
-  // A key is never longer than its value: each replacement is longer than
-  // the letters it stands for.
-  std::string key(value.size(), '\0');
-  char* o = std::copy(value.begin(), value.begin() + static_cast<std::ptrdiff_t>(i), key.data());
-  while (i < value.size()) {
-    char c = value[i];
-    const TranslationRow* match = c == '{' || c == '\\' || c == ' ' ? replacementAt(value.substr(i)) : nullptr;
-    if (match != nullptr) {
-      o = std::copy(match->plain.begin(), match->plain.end(), o);
-      i += match->replacement.size();
+std::string citationKey(std::string_view letters) {
+  // Most keys are typed as keys: nothing to drop and no accent command.
+  if (std::all_of(letters.begin(), letters.end(), keptInKey)) return std::string(letters);
+  std::string key;
+  for (std::size_t i = 0; i < letters.size();) {
+    char c = letters[i];
+    std::string_view plain;
+    std::size_t length = 0;
+    // An accent command typed in the export stands for its letters.
+    if ((c == '{' || c == '\\') && letterFormAt(letters.substr(i), plain, length)) {
+      key += plain;
+      i += length;
       continue;
     }
-    if (!droppedFromKey(static_cast<unsigned char>(c))) *o++ = c;
+    if (keptInKey(c)) key += c;
     ++i;
   }
-  key.resize(static_cast<std::size_t>(o - key.data()));
   return key;
+}
+
+std::string keyOfValue(std::string_view value, CodePage page) {
+  std::string letters;
+  keyLettersInto(value, page, letters);
+  return citationKey(letters);
+}
+
+bool mayGiveEmptyKey(std::string_view line) { return !holdsKeptCharacter(line); }
+
+bool isOwnKeyLine(std::string_view line) {
+  if (line.size() <= 5 || line.size() > kMaxLineLength) return false;
+  auto ascii = [](char c) { return static_cast<unsigned char>(c) < 128; };
+  return std::all_of(line.begin(), line.begin() + 5, ascii) &&
+         std::all_of(line.begin() + 5, line.end(), keptInKey);
 }

@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "bibtex/bibtex.h"
-#include "convert/translate.h"
 
 std::uint64_t hashText(std::string_view text) {
   // Eight bytes at a time, then the final mix of MurmurHash3, which spreads
@@ -96,9 +95,10 @@ std::uint32_t TextSet::find(std::string_view text) const {
   return slot == 0 ? kNone : static_cast<std::uint32_t>(slot) - 1;
 }
 
-std::uint32_t TextSet::add(std::string_view text) {
+std::uint32_t TextSet::add(std::string_view text) { return add(text, hash_(text)); }
+
+std::uint32_t TextSet::add(std::string_view text, std::uint64_t hash) {
   if ((size() + 1) * 4 > slots_.size() * 3) grow(slots_.size() * 2 + 16);
-  std::uint64_t hash = hash_(text);
   std::uint64_t& slot = slots_[slotOf(text, hash)];
   if (slot != 0) return static_cast<std::uint32_t>(slot) - 1;
   // A key is made of at most a few hundred characters of one value.
@@ -118,35 +118,62 @@ std::uint32_t TextSet::add(std::string_view text) {
 
 namespace {
 
-// What a record's key is made of, as the export has it: its KUR; for a KUR
-// that gives no key, its LNR; for an LNR that gives none either, its entry
-// number. A letter tells which, so that a KUR and an LNR of the same text
-// stay apart.
-struct KeySource {
-  char kind;
-  std::string_view value;
-  bool ownKey = false;  // the KUR value is its own key (see isOwnKey)
-};
-KeySource keySource(std::string_view keyValue, std::string_view numberValue,
-                    std::uint64_t entryNumber, std::string& digits) {
-  if (isOwnKey(keyValue)) return {'K', keyValue, true};
-  if (!givesEmptyKey(keyValue)) return {'K', keyValue};
-  if (!givesEmptyKey(numberValue)) return {'L', numberValue};
-  digits = std::to_string(entryNumber);
-  return {'N', digits};
+// What a record's key is made of, as the export has it: its KUR line; for
+// a KUR that may give no key (in some code page), its LNR line too, and for
+// an LNR that may give none either, its entry number. A letter tells which:
+// "K" and the KUR line, or "E" and the lines after it, each after a line
+// feed, which no line holds. Lines are those of the first reading, which
+// keeps as many bytes as any code page's reading does.
+std::string_view keySource(std::string_view keyLine, std::string_view numberLine,
+                           std::uint64_t entryNumber, std::string& source) {
+  source.assign(1, 'K');
+  source += keyLine;
+  if (!mayGiveEmptyKey(keyLine)) return source;
+  source[0] = 'E';
+  source += '\n';
+  source += numberLine;
+  if (mayGiveEmptyKey(numberLine)) {
+    source += '\n';
+    source += std::to_string(entryNumber);
+  }
+  return source;
 }
 
-// The record's fingerprint: its key source, hashed.
-std::uint32_t fingerprintOf(const KeySource& source, TextSet::Hash hash) {
-  return static_cast<std::uint32_t>((hash(source.value) >> 32) ^
-                                    static_cast<unsigned char>(source.kind));
+// The part of a source that both readings of an unchanged export see alike:
+// each line's first 255 bytes (a reading in UTF-8 keeps more of a longer
+// line than one in a code page of one byte per character).
+std::string_view sharedPart(std::string_view source, std::string& shared) {
+  if (source.size() <= 1 + kMaxLineLength) return source;
+  shared.assign(1, source[0]);
+  std::string_view rest = source.substr(1);
+  for (;;) {
+    std::size_t end = std::min(rest.find('\n'), rest.size());
+    shared += rest.substr(0, std::min(end, kMaxLineLength));
+    if (end == rest.size()) return shared;
+    shared += '\n';
+    rest = rest.substr(end + 1);
+  }
 }
 
-// The key that a source of kind `kind` gives, `translated` its value as the
-// character translation gives it.
-std::string makeKey(char kind, std::string_view translated) {
-  std::string key = kind == 'N' ? std::string(translated) : citationKey(translated);
-  return kind == 'K' ? key : "KART" + key;
+// The record's fingerprint.
+std::uint32_t fingerprintOf(std::uint64_t hash) { return static_cast<std::uint32_t>(hash >> 32); }
+
+// The key that `source` gives read in `page`, in its own letter case; false
+// where it is not the KUR's own (the KUR gave none).
+bool makeKey(std::string_view source, CodePage page, std::string& key) {
+  auto value = [&](std::string_view line) {
+    line = cutLine(line, page);
+    return line.substr(valueStart(line, page));
+  };
+  std::size_t numberAt = std::min(source.find('\n'), source.size());
+  key = keyOfValue(value(source.substr(1, numberAt - 1)), page);
+  if (!key.empty() || source[0] == 'K') return true;
+  std::string_view rest = source.substr(numberAt + 1);
+  std::size_t entryAt = std::min(rest.find('\n'), rest.size());
+  key = keyOfValue(value(rest.substr(0, entryAt)), page);
+  key.insert(0, "KART");
+  if (key.size() == 4) key += rest.substr(entryAt + 1);
+  return false;
 }
 
 void lowerCaseInto(std::string_view text, std::string& lower) {
@@ -183,23 +210,24 @@ std::string_view splitSuffix(std::string_view key, std::uint32_t& suffix) {
 constexpr std::uint32_t kKeyNumber = 1u << 31;
 }  // namespace
 
-void EntryKeys::noteRecord(std::string_view keyValue, std::string_view numberValue,
+void EntryKeys::noteRecord(std::string_view keyLine, std::string_view numberLine,
                            std::uint64_t entryNumber) {
-  KeySource source = keySource(keyValue, numberValue, entryNumber, scratch_);
-  fingerprints_.push_back(fingerprintOf(source, keys_.hash()));
+  std::string_view source = keySource(keyLine, numberLine, entryNumber, source_);
+  std::string_view shared = sharedPart(source, shared_);
+  std::uint64_t hash = sources_.hash()(shared);
+  fingerprints_.push_back(fingerprintOf(hash));
   // Most keys are typed as keys: they read alike in every code page, and
-  // are known at once. The others wait until the export's reading is.
-  if (source.ownKey) {
-    lowerCaseInto(source.value, lower_);
+  // are known at once. The others wait until the export's code page is.
+  if (isOwnKeyLine(keyLine)) {
+    lowerCaseInto(keyLine.substr(5), lower_);
     recordKeys_.push_back(askFor(lower_) | kKeyNumber);
     return;
   }
-  lower_.assign(1, source.kind);
-  lower_ += source.value;
-  recordKeys_.push_back(sources_.add(lower_));
+  recordKeys_.push_back(shared.data() == source.data() ? sources_.add(source, hash) : sources_.add(source));
 }
 
-void EntryKeys::makeKeys() {
+void EntryKeys::makeKeys(CodePage page) {
+  page_ = page;
   std::size_t sources = sources_.size();
   sources_.dropIndex();
   keys_.reserve(keys_.size() + sources);
@@ -207,29 +235,25 @@ void EntryKeys::makeKeys() {
   std::vector<std::uint32_t> keyOfSource;
   keyOfSource.reserve(sources);
   sources_.drain([&](std::string_view source) {
-    translateInto(source.substr(1), scratch_, translation_);
-    lowerCaseInto(makeKey(source[0], scratch_), lower_);
+    makeKey(source, page, key_);
+    lowerCaseInto(key_, lower_);
     keyOfSource.push_back(askFor(lower_));
   });
   for (std::uint32_t& key : recordKeys_) key = (key & kKeyNumber) != 0 ? key & ~kKeyNumber : keyOfSource[key];
   made_ = true;
 }
 
-Rereading EntryKeys::giveKey(std::string_view keyValue, std::string_view numberValue,
-                             std::string_view translatedKey, std::string_view translatedNumber,
+Rereading EntryKeys::giveKey(std::string_view keyLine, std::string_view numberLine,
                              std::uint64_t entryNumber, std::string& key) {
-  KeySource source = keySource(keyValue, numberValue, entryNumber, scratch_);
-  key = makeKey(source.kind, source.kind == 'K' ? translatedKey
-                             : source.kind == 'L' ? translatedNumber : source.value);
-  bool renamed = source.kind != 'K';
+  std::string_view source = keySource(keyLine, numberLine, entryNumber, source_);
+  bool renamed = !makeKey(source, page_, key);
   std::uint32_t number;
   if (made_) {
     // The record must be the one the first reading saw at this place; then
     // it asks for the key that reading found for it.
     if (entryNumber > fingerprints_.size()) return Rereading::kChanged;
-    if (fingerprintOf(source, keys_.hash()) != fingerprints_[entryNumber - 1]) {
-      return Rereading::kChanged;
-    }
+    std::uint64_t hash = sources_.hash()(sharedPart(source, shared_));
+    if (fingerprintOf(hash) != fingerprints_[entryNumber - 1]) return Rereading::kChanged;
     number = recordKeys_[entryNumber - 1];
   } else {
     // Read once: the key is known as asked for from here on. One that an

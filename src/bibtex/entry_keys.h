@@ -8,9 +8,10 @@
 // smallest suffix "-2", "-3", ... that no record asks for and no entry has.
 //
 // An export on disk is read twice. The first reading notes each record's key
-// text as the export has it (each different text once) and a fingerprint of
-// it; the keys are made from those texts only when that reading is over, so
-// that everything that decides how the export's bytes read is known first.
+// lines as the export has them (each different text once) and a fingerprint
+// of them; the keys are made from those texts only when that reading is
+// over, so that the export's code page, which decides how its bytes read,
+// is known first.
 // The second reading checks every record against the first, so that an
 // export changed in between is noticed instead of giving two entries one key.
 // An export read once (a pipe) knows the keys asked for so far.
@@ -21,6 +22,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "convert/translate.h"
 
 // Byte strings, each held once, numbered from 0 in the order they came.
 // Two texts are the same only when their bytes are; a hash only finds them.
@@ -35,8 +38,10 @@ class TextSet {
   // Room for `count` texts without growing the index.
   void reserve(std::size_t count);
   std::uint32_t find(std::string_view text) const;
-  // The number of `text`, added when it was not there.
+  // The number of `text`, added when it was not there; `hash` is hash()'s
+  // of it, where the caller has it already.
   std::uint32_t add(std::string_view text);
+  std::uint32_t add(std::string_view text, std::uint64_t hash);
   std::string_view at(std::uint32_t number) const;
   std::size_t size() const { return starts_.size(); }
   Hash hash() const { return hash_; }
@@ -88,23 +93,25 @@ class EntryKeys {
  public:
   explicit EntryKeys(TextSet::Hash hash = hashText) : sources_(hash), keys_(hash) {}
 
-  // The first reading: the KUR and LNR values of record `entryNumber` (from
-  // 1) as they stand in the export.
-  void noteRecord(std::string_view keyValue, std::string_view numberValue,
+  // The first reading: the KUR and LNR lines of record `entryNumber` (from
+  // 1) as they stand in the export; the LNR line only where
+  // mayGiveEmptyKey(keyLine).
+  void noteRecord(std::string_view keyLine, std::string_view numberLine,
                   std::uint64_t entryNumber);
-  // Ends the first reading: makes every record's key from the texts noted.
-  void makeKeys();
+  // Ends the first reading: makes every record's key from the lines noted,
+  // read in `page`.
+  void makeKeys(CodePage page);
   bool readTwice() const { return made_; }
   std::uint64_t recordsNoted() const { return fingerprints_.size(); }
+  // An export read once is read in `page` from its start.
+  void readOnceIn(CodePage page) { page_ = page; }
 
   // The second reading (or the only one): the key of entry `entryNumber`
-  // (from 1), whose KUR and LNR values are `keyValue` and `numberValue` as
-  // they stand in the export, and `translatedKey`, `translatedNumber` as
-  // the character translation gives them. kChanged where the export is no
-  // longer what the first reading saw; `key` is then not set.
-  Rereading giveKey(std::string_view keyValue, std::string_view numberValue,
-                    std::string_view translatedKey, std::string_view translatedNumber,
-                    std::uint64_t entryNumber, std::string& key);
+  // (from 1), whose KUR and LNR lines are `keyLine` and `numberLine` as
+  // they stand in the export. kChanged where the export is no longer what
+  // the first reading saw; `key` is then not to be used.
+  Rereading giveKey(std::string_view keyLine, std::string_view numberLine, std::uint64_t entryNumber,
+                    std::string& key);
 
   // The entries whose key is not their cleaned KUR (empty or repeated).
   std::uint64_t renamed() const { return renamed_; }
@@ -132,7 +139,9 @@ class EntryKeys {
   // so that a new suffix mostly needs no look at the table.
   std::array<std::uint64_t, 64> suffixLike_{};
   std::uint64_t renamed_ = 0;
-  std::string scratch_;
+  CodePage page_ = CodePage::kTable;
+  std::string source_;
+  std::string shared_;
+  std::string key_;
   std::string lower_;
-  std::string translation_;
 };

@@ -4,6 +4,7 @@
 
 #include "bibtex/bibtex.h"
 #include "bibtex/safe_value.h"
+#include "convert/translate.h"
 #include "reader/reader.h"
 
 namespace {
@@ -33,15 +34,27 @@ bool stripBareMark(std::string_view& value) {
   return true;
 }
 
-void writeOptionalField(TextOutput& file, std::string_view before, Field field,
+void writeSafeValue(EntryWriter& w, Field value, ValueKind kind) {
+  if (kind == ValueKind::kAsItStands || value.plain) {
+    write(w.out, value.text);
+    return;
+  }
+  std::string safe;
+  bool changed = makeSafe(value.text, kind, safe);
+  w.withoutTexForm += static_cast<std::uint64_t>(std::count(value.text.begin(), value.text.end(), kNoTexForm));
+  write(w.out, changed ? std::string_view(safe) : value.text);
+}
+
+void writeOptionalField(EntryWriter& w, std::string_view before, Field field,
                         std::string_view after, ValueKind kind) {
+  TextOutput& file = w.out;
   std::string_view value = field.text;
   // "#" alone is no value.
   if (value.empty() || value == "#") return;
   // Nearly every value is written in its delimiters; only a "#" asks more.
   if (value.front() != '#' || !stripBareMark(value)) {
     write(file, before);
-    writeSafeValue(file, field, kind);
+    writeSafeValue(w, field, kind);
     write(file, after);
     writeLineEnd(file);
     return;
@@ -74,13 +87,13 @@ void writeOptionalField(TextOutput& file, std::string_view before, Field field,
 
 void writeOptional(EntryWriter& w, std::string_view before, Tag tag, std::string_view after,
                    ValueKind kind) {
-  writeOptionalField(w.out, before, w.field(tag), after, kind);
+  writeOptionalField(w, before, w.field(tag), after, kind);
 }
 
 // Every value between quotes or braces is written safe.
 void writeFieldLine(EntryWriter& w, std::string_view before, Field value, std::string_view after) {
   write(w.out, before);
-  writeSafeValue(w.out, value);
+  writeSafeValue(w, value);
   write(w.out, after);
   writeLineEnd(w.out);
 }
@@ -89,7 +102,7 @@ void writeNumberField(EntryWriter& w, std::string_view before, Field field, bool
   std::string_view value = field.text;
   std::string_view bare = value;
   if (optional && (value == "#" || stripBareMark(bare))) {
-    writeOptionalField(w.out, before, field, ",");
+    writeOptionalField(w, before, field, ",");
   } else if (isNumber(value)) {
     writeFieldLine(w, before, field, ",");
   } else if (!value.empty()) {
@@ -110,14 +123,14 @@ void writeNoteLine(EntryWriter& w) {
   Field number = w.field(LNR);
   // "note =\"" here, "note = \"" below: the format's own spacing, compared by tools.
   if (!w.nr2note) {
-    writeOptionalField(w.out, "    note        =\"", note, "\",");
+    writeOptionalField(w, "    note        =\"", note, "\",");
   } else if (note.empty()) {
-    writeOptionalField(w.out, "    note        = \"Database entry No: ", number, "\",");
+    writeOptionalField(w, "    note        = \"Database entry No: ", number, "\",");
   } else if (number.empty()) {
     writeFieldLine(w, "    note        = \"", note, "\",");
   } else {
     write(w.out, "    note        = \"");
-    writeSafeValue(w.out, note);
+    writeSafeValue(w, note);
     writeFieldLine(w, " \\\\ Database entry No: ", number, "\",");
   }
 }

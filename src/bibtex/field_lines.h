@@ -20,8 +20,13 @@ bool stripBareMark(std::string_view& value);
 // becomes a blank and `after` becomes ",". Where fixed text follows the opening quote inside `before`
 // (and precedes the closing quote in `after`), that text keeps its quotes and
 // is joined to the bare value by BibTeX's " # ".
-void writeOptionalField(TextOutput& file, std::string_view before, Field value,
+void writeOptionalField(EntryWriter& w, std::string_view before, Field value,
                         std::string_view after, ValueKind kind = ValueKind::kText);
+
+// Writes `value` safe (see makeSafe), counting the characters written as "?"
+// for want of a TeX form; a value kind kAsItStands, or one the reader found
+// plain, as it stands.
+void writeSafeValue(EntryWriter& w, Field value, ValueKind kind = ValueKind::kText);
 
 // writeOptionalField with the value of `tag` in the current record.
 void writeOptional(EntryWriter& w, std::string_view before, Tag tag,

@@ -5,62 +5,14 @@
 #include <vector>
 
 #include "bibtex/plain_text.h"
-#include "reader/reader.h"
+#include "convert/translate.h"
 
 namespace {
 
-struct ByteRule {
-  unsigned char code;
-  std::string_view text;
-};
-
-// Codes that stay after the character translation. 20 and 21 are code page
-// 437's pilcrow and section sign (control codes in ISO 8859-1); 155 to 159 are
-// read as code page 437, the others as ISO 8859-1, where they are signs
-// rather than letters.
-constexpr ByteRule kByteRules[] = {
-    {20, "{\\P}"},
-    {21, "{\\S}"},
-    {155, "{\\textcent}"},
-    {156, "{\\pounds}"},
-    {157, "{\\textyen}"},
-    {158, "Pts"},
-    {159, "{\\textflorin}"},
-    {166, "{\\textbrokenbar}"},
-    {167, "{\\S}"},
-    {168, "{\\textasciidieresis}"},
-    {169, "{\\textcopyright}"},
-    {170, "{\\textordfeminine}"},
-    {171, "{\\guillemetleft}"},
-    {172, "{\\textlnot}"},
-    {173, "\\-"},
-    {174, "{\\textregistered}"},
-    {175, "{\\textasciimacron}"},
-    {176, "{\\textdegree}"},
-    {177, "{\\textpm}"},
-    {178, "{\\texttwosuperior}"},
-    {179, "{\\textthreesuperior}"},
-    {180, "{\\textasciiacute}"},
-    {181, "{\\textmu}"},
-    {182, "{\\P}"},
-    {183, "{\\textperiodcentered}"},
-    {184, "{\\c{ }}"},
-    {185, "{\\textonesuperior}"},
-    {186, "{\\textordmasculine}"},
-    {187, "{\\guillemetright}"},
-    {188, "{\\textonequarter}"},
-    {189, "{\\textonehalf}"},
-    {190, "{\\textthreequarters}"},
-    {191, "{\\textquestiondown}"},
-    {208, "{\\DH}"},
-    {215, "{\\texttimes}"},
-    {222, "{\\TH}"},
-    {240, "{\\dh}"},
-    {247, "{\\textdiv}"},
-    {254, "{\\th}"},
-};
-
 // What step 1 makes of each code: the code itself (`keep`), nothing, or text.
+// Codes 20 and 21 are code page 437's pilcrow and section sign, which KART
+// writes in every code page; every byte above 127 was translated before,
+// but for the mark of a character without a TeX form, which becomes "?".
 struct ByteAction {
   bool keep = true;
   std::string_view text;
@@ -69,9 +21,10 @@ struct ByteAction {
 constexpr std::array<ByteAction, 256> kByteActions = [] {
   std::array<ByteAction, 256> actions{};
   for (int c = 0; c < 32; ++c) actions[c].keep = c == '\t';
-  actions[127].keep = false;
-  for (int c = 128; c < 256; ++c) actions[c].keep = false;  // translated earlier, or below
-  for (const ByteRule& rule : kByteRules) actions[rule.code] = {false, rule.text};
+  actions[20].text = "{\\P}";
+  actions[21].text = "{\\S}";
+  for (int c = 127; c < 256; ++c) actions[c].keep = false;
+  actions[static_cast<unsigned char>(kNoTexForm)].text = "?";
   return actions;
 }();
 
@@ -200,7 +153,7 @@ void escapeSpecials(const std::string& value, std::string& out) {
     } else if (c == '_' && !math) {
       out += "\\_";
     } else if (c == '^' && !math) {
-      out += "\\^{}";
+      out += "{\\textasciicircum}";
     } else {
       out += c;
     }
@@ -210,20 +163,13 @@ void escapeSpecials(const std::string& value, std::string& out) {
 }  // namespace
 
 bool makeSafe(std::string_view value, ValueKind kind, std::string& out) {
-  if (kind == ValueKind::kKey) return false;
+  if (kind != ValueKind::kText) return false;
   std::string between;
   replaceBytes(value, out);
   replaceUnmatchedBraces(out, between);
   braceQuotes(between, out);
-  if (kind == ValueKind::kText) {
-    escapeSpecials(out, between);
-    out.swap(between);
-  }
+  escapeSpecials(out, between);
+  out.swap(between);
   // A "$" pair or a "\&" typed with care looks like work but needs none.
   return out != value;
-}
-
-void writeCheckedValue(TextOutput& file, std::string_view value, ValueKind kind) {
-  std::string safe;
-  write(file, makeSafe(value, kind, safe) ? std::string_view(safe) : value);
 }

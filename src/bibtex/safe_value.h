@@ -16,22 +16,23 @@ inline bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' &
 
 enum class ValueKind {
   kText,        // every quoted or braced value
-  kWebAddress,  // read verbatim by \url: LaTeX's special characters stay
-  kKey,         // a cleaned citation key (crossref): written as it is
+  kAsItStands,  // a cleaned citation key (crossref) or a percent-encoded web
+                // address, which hold nothing that needs care
 };
 
 // Writes `value` (already translated) so that it is a valid BibTeX value that
 // LaTeX can typeset, in four steps:
 //  1. Bytes: codes 20 and 21 become {\P} and {\S}; other control codes (tab
-//     aside) go; each 8-bit code without a translation row becomes a TeX text
-//     command. Afterwards only printable 7-bit characters and tabs remain.
+//     aside) go; the translation's mark of a character without a TeX form
+//     becomes "?". Afterwards only printable 7-bit characters and tabs
+//     remain.
 //  2. Braces: an unmatched "{" becomes {\textbraceleft}, an unmatched "}"
 //     {\textbraceright}, taking the place of a backslash right before it.
 //  3. Double quotes outside braces: \" with what it accents goes into braces
 //     (M\"uller gives M{\"u}ller); any other " becomes {"}.
 //  4. Text only: & % # get a backslash, an unpaired last $ becomes \$, and
-//     outside $...$ math _ becomes \_ and ^ becomes \^{}, each unless a
-//     backslash stands before it.
+//     outside $...$ math _ becomes \_ and ^ becomes {\textasciicircum}, each
+//     unless a backslash stands before it.
 // A value that is already valid is written byte for byte as it stands.
 //
 // Most values are a field's value that the reader found plain as it
@@ -43,15 +44,6 @@ struct Field {
   std::string_view text;
   bool plain = false;
 };
-void writeCheckedValue(TextOutput& file, std::string_view value, ValueKind kind);
-inline void writeSafeValue(TextOutput& file, Field value, ValueKind kind = ValueKind::kText) {
-  if (kind == ValueKind::kKey || value.plain) {
-    write(file, value.text);
-    return;
-  }
-  writeCheckedValue(file, value.text, kind);
-}
-
 // The four steps above on `value`: false when no step would change it (it
 // is written as it stands); otherwise true, with the safe value in `out`.
 bool makeSafe(std::string_view value, ValueKind kind, std::string& out);

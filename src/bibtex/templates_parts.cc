@@ -25,10 +25,10 @@ void writeTitleWithSubtitle(EntryWriter& w, std::string_view before, std::string
     return;
   }
   write(w.out, before);
-  writeSafeValue(w.out, title);
+  writeSafeValue(w, title);
   if (!subtitle.empty()) {
     write(w.out, ", ");
-    writeSafeValue(w.out, subtitle);
+    writeSafeValue(w, subtitle);
   }
   write(w.out, after);
   writeLineEnd(w.out);
@@ -102,7 +102,9 @@ void writeUrlMiscEntry(EntryWriter& w) {
   writeOptional(w, "    author      = \"", AUT);
   writeKeyLine(w, "    key         = \"");
   writeTitleWithSubtitle(w, "    title       = \"", "\",");
-  writeOptional(w, "    howpublished= \"\\url{", QUE, "}\",", ValueKind::kWebAddress);
+  std::string address;
+  webAddressInto(w.record.rawValue(w.record.rawSourceLine), w.record.codePage, address);
+  writeOptionalField(w, "    howpublished= \"\\url{", address, "}\",", ValueKind::kAsItStands);
   writeNumberField(w, "    year        = ", w.field(JAH), true);
   writeNoteAndClose(w);
 }

@@ -59,8 +59,8 @@ void writeCrossrefEntry(EntryWriter& w, std::string_view entryType) {
   writeFieldLine(w, "    title       = \"", w.field(TIT), "\",");
   writeOptional(w, "    pages       = \"", SEI);
   // The crossref names another entry's key, so it is cleaned like one.
-  writeOptionalField(w.out, "    crossref    = {", citationKey(w.value(QUE)), "},",
-                     ValueKind::kKey);
+  writeOptionalField(w, "    crossref    = {", keyOfValue(w.record.rawValue(w.record.rawSourceLine), w.record.codePage),
+                     "},", ValueKind::kAsItStands);
   writeNoteAndClose(w);
 }
 

@@ -4,121 +4,100 @@
 #include <cstring>
 
 #include "bibtex/plain_text.h"
+#include "convert/characters.h"
+#include "io/byte_scan.h"
 
 namespace {
 
-// The code page 437 rows come first (128 to 165), then ISO 8859-1 (192 to
-// 255). A letter present in both sets has the same replacement in both.
-constexpr std::array<TranslationRow, 92> kRows = {{
-    {59, " and ", "and"},
-    {128, "{\\c{C}}", "C"},
-    {129, "{\\\"u}", "u"},
-    {130, "{\\'e}", "e"},
-    {131, "{\\^a}", "a"},
-    {132, "{\\\"a}", "a"},
-    {133, "{\\`a}", "a"},
-    {134, "{\\aa}", "aa"},
-    {135, "{\\c{c}}", "c"},
-    {136, "{\\^e}", "e"},
-    {137, "{\\\"e}", "e"},
-    {138, "{\\`e}", "e"},
-    {139, "{\\\"i}", "i"},
-    {140, "{\\^i}", "i"},
-    {141, "{\\`i}", "i"},
-    {142, "{\\\"A}", "A"},
-    {143, "{\\AA}", "AA"},
-    {144, "{\\'E}", "E"},
-    {145, "{\\ae}", "ae"},
-    {146, "{\\AE}", "AE"},
-    {147, "{\\^o}", "o"},
-    {148, "{\\\"o}", "o"},
-    {149, "{\\`o}", "o"},
-    {150, "{\\^u}", "u"},
-    {151, "{\\`u}", "u"},
-    {152, "{\\\"y}", "y"},
-    {153, "{\\\"O}", "O"},
-    {154, "{\\\"U}", "U"},
-    {160, "{\\'a}", "a"},
-    {161, "{\\'i}", "i"},
-    {162, "{\\'o}", "o"},
-    {163, "{\\'u}", "u"},
-    {164, "{\\~n}", "n"},
-    {165, "{\\~N}", "N"},
-    {192, "{\\`A}", "A"},
-    {193, "{\\'A}", "A"},
-    {194, "{\\^A}", "A"},
-    {195, "{\\~A}", "A"},
-    {196, "{\\\"A}", "A"},
-    {197, "{\\AA}", "AA"},
-    {198, "{\\AE}", "AE"},
-    {199, "{\\c{C}}", "C"},
-    {200, "{\\`E}", "E"},
-    {201, "{\\'E}", "E"},
-    {202, "{\\^E}", "E"},
-    {203, "{\\\"E}", "E"},
-    {204, "{\\`I}", "I"},
-    {205, "{\\'I}", "I"},
-    {206, "{\\^I}", "I"},
-    {207, "{\\\"I}", "I"},
-    {209, "{\\~N}", "N"},
-    {210, "{\\`O}", "O"},
-    {211, "{\\'O}", "O"},
-    {212, "{\\^O}", "O"},
-    {213, "{\\~O}", "O"},
-    {214, "{\\\"O}", "O"},
-    {216, "{\\O}", "O"},
-    {217, "{\\`U}", "U"},
-    {218, "{\\'U}", "U"},
-    {219, "{\\^U}", "U"},
-    {220, "{\\\"U}", "U"},
-    {221, "{\\'Y}", "Y"},
-    {223, "\\ss{}", "ss"},
-    {224, "{\\`a}", "a"},
-    {225, "{\\'a}", "a"},
-    {226, "{\\^a}", "a"},
-    {227, "{\\~a}", "a"},
-    {228, "{\\\"a}", "a"},
-    {229, "{\\aa}", "aa"},
-    {230, "{\\ae}", "ae"},
-    {231, "{\\c{c}}", "c"},
-    {232, "{\\`e}", "e"},
-    {233, "{\\'e}", "e"},
-    {234, "{\\^e}", "e"},
-    {235, "{\\\"e}", "e"},
-    {236, "{\\`i}", "i"},
-    {237, "{\\'i}", "i"},
-    {238, "{\\^i}", "i"},
-    {239, "{\\\"i}", "i"},
-    {241, "{\\~n}", "n"},
-    {242, "{\\`o}", "o"},
-    {243, "{\\'o}", "o"},
-    {244, "{\\^o}", "o"},
-    {245, "{\\~o}", "o"},
-    {246, "{\\\"o}", "o"},
-    {248, "{\\o}", "o"},
-    {249, "{\\`u}", "u"},
-    {250, "{\\'u}", "u"},
-    {251, "{\\^u}", "u"},
-    {252, "{\\\"u}", "u"},
-    {253, "{\\'y}", "y"},
-    {255, "{\\\"y}", "y"},
-}};
+// The characters of code page 437 from byte 128 on.
+constexpr char16_t kCodePage437[128] = {
+    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7,  // 128
+    0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE, 0x00EC, 0x00C4, 0x00C5,
+    0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9,  // 144
+    0x00FF, 0x00D6, 0x00DC, 0x00A2, 0x00A3, 0x00A5, 0x20A7, 0x0192,
+    0x00E1, 0x00ED, 0x00F3, 0x00FA, 0x00F1, 0x00D1, 0x00AA, 0x00BA,  // 160
+    0x00BF, 0x2310, 0x00AC, 0x00BD, 0x00BC, 0x00A1, 0x00AB, 0x00BB,
+    0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x2561, 0x2562, 0x2556,  // 176
+    0x2555, 0x2563, 0x2551, 0x2557, 0x255D, 0x255C, 0x255B, 0x2510,
+    0x2514, 0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x255E, 0x255F,  // 192
+    0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550, 0x256C, 0x2567,
+    0x2568, 0x2564, 0x2565, 0x2559, 0x2558, 0x2552, 0x2553, 0x256B,  // 208
+    0x256A, 0x2518, 0x250C, 0x2588, 0x2584, 0x258C, 0x2590, 0x2580,
+    0x03B1, 0x00DF, 0x0393, 0x03C0, 0x03A3, 0x03C3, 0x00B5, 0x03C4,  // 224
+    0x03A6, 0x0398, 0x03A9, 0x03B4, 0x221E, 0x03C6, 0x03B5, 0x2229,
+    0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248,  // 240
+    0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,
+};
 
-constexpr std::size_t kLongestReplacement = [] {
-  std::size_t longest = 0;
-  for (const TranslationRow& row : kRows) longest = std::max(longest, row.replacement.size());
+// Windows-1252's bytes 128 to 159; 0 where it defines none.
+constexpr char16_t kWindows1252[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 128
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 144
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
+};
+
+constexpr char32_t characterOf(CodePage page, unsigned char byte) {
+  if (byte < 128) return byte;
+  switch (page) {
+    case CodePage::kCp437:
+      return kCodePage437[byte - 128];
+    case CodePage::kCp1252:
+      return byte < 160 ? kWindows1252[byte - 128] : byte;
+    case CodePage::kTable:
+      // Code page 437's letters where ISO 8859-1 has control codes and
+      // no-break space to yen, ISO 8859-1 from there on.
+      return byte <= 165 ? kCodePage437[byte - 128] : byte;
+    default:
+      return byte;
+  }
+}
+
+constexpr std::string_view kNoTexFormText(&kNoTexForm, 1);
+
+// The TeX form of character `code` above 127: its row's, a blank for
+// box-drawing and block characters, nothing for a control code, and the
+// mark of a character without one (undefined bytes, 0, included).
+constexpr std::string_view texOf(char32_t code) {
+  if (code >= 0x80 && code <= 0x9F) return {};
+  if (code >= 0x2500 && code <= 0x259F) return " ";
+  auto row = std::lower_bound(kCharacters.begin(), kCharacters.end(), code,
+                              [](const Character& c, char32_t wanted) { return c.code < wanted; });
+  return row != kCharacters.end() && row->code == code ? row->tex : kNoTexFormText;
+}
+
+constexpr std::string_view lettersOf(char32_t code) {
+  auto row = std::lower_bound(kCharacters.begin(), kCharacters.end(), code,
+                              [](const Character& c, char32_t wanted) { return c.code < wanted; });
+  return row != kCharacters.end() && row->code == code ? row->letters : std::string_view();
+}
+
+constexpr bool isCombiningAccent(char32_t code) { return code >= 0x300 && code <= 0x36F; }
+
+// The letter that `base` with combining accent `accent` makes, or nullptr.
+const Character* composed(char base, char32_t accent) {
+  for (const Character& c : kCharacters) {
+    if (c.accent == accent && c.letters.front() == base) return &c;
+  }
+  return nullptr;
+}
+
+constexpr std::size_t kLongestForm = [] {
+  std::size_t longest = 5;  // " and "
+  for (const Character& c : kCharacters) longest = std::max(longest, c.tex.size());
   return longest;
 }();
 
 // The reader takes a translated value that held only plain text besides
-// translated characters as safe for BibTeX: so every replacement must be,
-// with balanced braces, any `"` within braces, and # $ % & ^ _ only after a
+// translated characters as safe for BibTeX: so every TeX form must be, with
+// balanced braces, any `"` within braces, and # $ % & ^ _ only after a
 // backslash (as in the accent command {\^a}).
-static_assert(std::all_of(kRows.begin(), kRows.end(),
-                          [](const TranslationRow& row) {
+static_assert(std::all_of(kCharacters.begin(), kCharacters.end(),
+                          [](const Character& row) {
                             int depth = 0;
                             char before = 0;
-                            for (char c : row.replacement) {
+                            for (char c : row.tex) {
+                              if (static_cast<unsigned char>(c) >= 128 || c == ';') return false;
                               if (c == '{') ++depth;
                               if (c == '}' && --depth < 0) return false;
                               if (c == '"' && depth == 0) return false;
@@ -126,77 +105,170 @@ static_assert(std::all_of(kRows.begin(), kRows.end(),
                               if (special && before != '\\') return false;
                               before = c;
                             }
-                            return depth == 0;
+                            return depth == 0 && !row.tex.empty();
                           }),
-              "a replacement is not safe in BibTeX as it stands");
+              "a TeX form is not safe in BibTeX as it stands");
+static_assert(std::is_sorted(kCharacters.begin(), kCharacters.end(),
+                             [](const Character& a, const Character& b) { return a.code < b.code; }));
 
-// The replacement of each code, padded to a whole number of eight-byte words
-// so that it is copied with one fixed-size move; `size` is 0 for a code that
-// passes unchanged.
-struct PaddedReplacement {
-  char text[(kLongestReplacement + 7) / 8 * 8];
-  unsigned char size;
+// What a byte above 127 becomes in a code page of one byte per character:
+// its TeX form, padded so that a short one is copied with one fixed-size
+// move, and the letters a key keeps of it.
+struct ByteForm {
+  char padded[16];
+  std::string_view tex;
+  std::string_view letters;
 };
-static_assert(std::all_of(kRows.begin(), kRows.end(),
-                          [](const TranslationRow& row) {
-                            return row.replacement.size() <= sizeof(PaddedReplacement::text);
-                          }),
-              "a replacement is longer than its padded copy");
+using ByteForms = std::array<ByteForm, 256>;
 
-constexpr std::array<PaddedReplacement, 256> kByCode = [] {
-  std::array<PaddedReplacement, 256> byCode{};
-  for (const TranslationRow& row : kRows) {
-    PaddedReplacement& padded = byCode[row.code];
-    for (std::size_t i = 0; i < row.replacement.size(); ++i) padded.text[i] = row.replacement[i];
-    padded.size = static_cast<unsigned char>(row.replacement.size());
+constexpr ByteForms formsOf(CodePage page) {
+  ByteForms forms{};
+  for (int b = 128; b < 256; ++b) {
+    char32_t code = characterOf(page, static_cast<unsigned char>(b));
+    ByteForm& form = forms[b];
+    form.tex = code == 0 ? kNoTexFormText : texOf(code);
+    form.letters = lettersOf(code);
+    for (std::size_t i = 0; i < form.tex.size() && i < sizeof form.padded; ++i) form.padded[i] = form.tex[i];
   }
-  return byCode;
-}();
+  return forms;
+}
 
-// One byte per code, so that scanning a line touches a small table.
-constexpr ByteSet kNeedsTranslation = [] {
-  ByteSet needs{};
-  for (const TranslationRow& row : kRows) needs[row.code] = true;
-  return needs;
-}();
+constexpr std::array<ByteForms, 4> kByteForms = {
+    formsOf(CodePage::kTable), formsOf(CodePage::kCp437), formsOf(CodePage::kLatin1),
+    formsOf(CodePage::kCp1252)};
 
-// Every code with a row, and every byte that is not plain text.
-constexpr ByteSet kStopsWhilePlain = [] {
-  ByteSet stops = kNeedsTranslation;
-  for (int c = 0; c < 256; ++c) stops[c] = stops[c] || kNotPlainText[c];
-  return stops;
-}();
-static_assert(coversSet(kNotPlainOrSemicolonRanges, kStopsWhilePlain));
+// Every byte that is not plain text, ";" and every byte above 127.
+constexpr ByteSet kStopsWhilePlain = kNotPlainOrSemicolon;
 
 }  // namespace
 
-const std::array<TranslationRow, 92> TranslationTable = kRows;
+bool codePageNamed(std::string_view name, CodePage& page) {
+  struct Named {
+    std::string_view name;
+    CodePage page;
+  };
+  constexpr Named kNames[] = {{"CP437", CodePage::kCp437}, {"LATIN1", CodePage::kLatin1},
+                              {"CP1252", CodePage::kCp1252}, {"UTF8", CodePage::kUtf8},
+                              {"TABLE", CodePage::kTable}};
+  std::string upper = upperCase(name);
+  for (const Named& n : kNames) {
+    if (upper == n.name) {
+      page = n.page;
+      return true;
+    }
+  }
+  return false;
+}
 
-bool translateInto(std::string_view text, std::string& out, std::string& scratch) {
+std::string_view codePageTitle(CodePage page) {
+  switch (page) {
+    case CodePage::kCp437:
+      return "Codepage 437";
+    case CodePage::kLatin1:
+      return "ISO 8859-1";
+    case CodePage::kCp1252:
+      return "Windows-1252";
+    case CodePage::kUtf8:
+      return "UTF-8";
+    default:
+      return "Tabelle";
+  }
+}
+
+CodePage decideCodePage(const ByteCensus& census, bool byteOrderMark) {
+  const auto& seen = census.seen;
+  bool anyHigh = std::any_of(seen.begin() + 128, seen.end(), [](bool b) { return b; });
+  if (byteOrderMark || (census.wellFormedUtf8 && anyHigh)) return CodePage::kUtf8;
+  // Letters that ISO 8859-1 has and code page 437 has not at the same code:
+  // À to ß, and à â ä ç è é ê ë î ï ô ö û ü.
+  bool latin1Letter = std::any_of(seen.begin() + 192, seen.begin() + 224, [](bool b) { return b; });
+  for (int c : {224, 226, 228, 231, 232, 233, 234, 235, 238, 239, 244, 246, 251, 252}) {
+    latin1Letter = latin1Letter || seen[c];
+  }
+  bool dosOnly = std::any_of(seen.begin() + 128, seen.begin() + 160, [](bool b) { return b; });
+  if (dosOnly && !latin1Letter) return CodePage::kCp437;
+  if (!dosOnly && latin1Letter) return CodePage::kLatin1;
+  if (latin1Letter) {
+    // Windows' quotes, dashes, euro sign and the like; code page 437's ü, ì,
+    // Å, É and ¥ (129, 141, 143, 144, 157) are no sign of Windows-1252.
+    bool windowsSignsOnly = true;
+    for (int c = 128; c < 160; ++c) {
+      bool sign = c == 128 || c == 130 || c == 132 || c == 133 || c == 139 || (c >= 145 && c <= 151) ||
+                  c == 153 || c == 155;
+      windowsSignsOnly = windowsSignsOnly && (sign || !seen[c]);
+    }
+    if (windowsSignsOnly) return CodePage::kCp1252;
+  }
+  return CodePage::kTable;
+}
+
+char32_t characterOfByte(CodePage page, unsigned char byte) { return characterOf(page, byte); }
+
+bool translateInto(std::string_view text, CodePage page, bool names, std::string& out,
+                   std::string& scratch) {
+  const ByteForms& forms = kByteForms[page == CodePage::kUtf8 ? 0 : static_cast<int>(page)];
   char* o = nullptr;
   const char* copied = text.data();
   bool plain = true;
-  // One scan finds the codes with a row and the bytes that are not plain.
-  // Unchanged stretches are copied whole.
-  forEachOf<kNotPlainOrSemicolonRanges>(text.data(), text.data() + text.size(), kStopsWhilePlain,
-                                        [&](const char* at) {
-    const PaddedReplacement& replacement = kByCode[static_cast<unsigned char>(*at)];
-    if (replacement.size == 0) {
-      plain = false;
-      return;
-    }
+  // Writes `tex` in place of the `length` bytes at `at`, after the bytes
+  // before them that stay as they are.
+  auto replace = [&](const char* at, std::size_t length, std::string_view tex, const char* padded) {
     if (o == nullptr) {
-      // Room for the longest replacement of every byte and one padded copy;
-      // the scratch area only grows, so that it is filled with zeros once.
-      std::size_t room = text.size() * kLongestReplacement + sizeof(PaddedReplacement::text);
+      // Room for the longest form of every byte and one padded copy; the
+      // scratch area only grows, so that it is filled with zeros once.
+      std::size_t room = text.size() * kLongestForm + 16;
       if (scratch.size() < room) scratch.resize(room);
       o = scratch.data();
     }
     std::memcpy(o, copied, static_cast<std::size_t>(at - copied));
     o += at - copied;
-    std::memcpy(o, replacement.text, sizeof replacement.text);
-    o += replacement.size;
-    copied = at + 1;
+    if (padded != nullptr && tex.size() <= 16) {
+      std::memcpy(o, padded, 16);
+    } else {
+      std::memcpy(o, tex.data(), tex.size());
+    }
+    o += tex.size();
+    copied = at + length;
+    if (tex == kNoTexFormText) plain = false;
+  };
+  // One scan finds the characters to replace and the bytes that are not
+  // plain. Unchanged stretches are copied whole.
+  forEachOf<kNotPlainOrSemicolonRanges>(text.data(), text.data() + text.size(), kStopsWhilePlain,
+                                        [&](const char* at) {
+    auto byte = static_cast<unsigned char>(*at);
+    if (byte == ';') {
+      if (names) replace(at, 1, " and ", nullptr);
+      return;
+    }
+    if (byte < 128) {
+      plain = false;
+      return;
+    }
+    if (page != CodePage::kUtf8) {
+      replace(at, 1, forms[byte].tex, forms[byte].padded);
+      return;
+    }
+    // The later bytes of a sequence already translated.
+    if (at < copied) return;
+    auto i = static_cast<std::size_t>(at - text.data());
+    std::size_t length = utf8SequenceAt(text, i);
+    if (length == 0) {
+      replace(at, 1, kNoTexFormText, nullptr);
+      return;
+    }
+    char32_t code = utf8CodeAt(text, i, length);
+    if (!isCombiningAccent(code)) {
+      replace(at, length, texOf(code), nullptr);
+      return;
+    }
+    // A 7-bit letter before a combining accent, not yet replaced, is one
+    // letter with it where there is one.
+    const Character* letter = at > copied ? composed(at[-1], code) : nullptr;
+    if (letter != nullptr) {
+      replace(at - 1, length + 1, letter->tex, nullptr);
+    } else {
+      replace(at, length, kNoTexFormText, nullptr);
+    }
   });
   std::string_view result = text;
   if (copied != text.data()) {
@@ -216,9 +288,81 @@ bool translateInto(std::string_view text, std::string& out, std::string& scratch
   return plain;
 }
 
-void translateLine(std::string& line) {
-  std::string scratch;
-  translateInto(line, line, scratch);
+void keyLettersInto(std::string_view value, CodePage page, std::string& out) {
+  out.clear();
+  const ByteForms& forms = kByteForms[page == CodePage::kUtf8 ? 0 : static_cast<int>(page)];
+  for (std::size_t i = 0; i < value.size();) {
+    auto byte = static_cast<unsigned char>(value[i]);
+    if (byte < 128) {
+      out += value[i++];
+    } else if (page != CodePage::kUtf8) {
+      out += forms[byte].letters;
+      ++i;
+    } else {
+      std::size_t length = utf8SequenceAt(value, i);
+      if (length != 0) out += lettersOf(utf8CodeAt(value, i, length));
+      i += length == 0 ? 1 : length;
+    }
+  }
+}
+
+bool letterFormAt(std::string_view rest, std::string_view& letters, std::size_t& length) {
+  for (const Character& c : kCharacters) {
+    if (!c.letters.empty() && rest.starts_with(c.tex)) {
+      letters = c.letters;
+      length = c.tex.size();
+      return true;
+    }
+  }
+  return false;
+}
+
+void appendUtf8(std::string& out, char32_t code) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+    return;
+  }
+  int continuations = code < 0x800 ? 1 : code < 0x10000 ? 2 : 3;
+  constexpr unsigned char kLead[] = {0, 0xC0, 0xE0, 0xF0};
+  out += static_cast<char>(kLead[continuations] | (code >> (6 * continuations)));
+  for (int k = continuations - 1; k >= 0; --k) out += static_cast<char>(0x80 | ((code >> (6 * k)) & 0x3F));
+}
+
+void webAddressInto(std::string_view value, CodePage page, std::string& out) {
+  out.clear();
+  std::size_t first = value.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return;
+  value = value.substr(first, value.find_last_not_of(" \t") - first + 1);
+  auto percent = [&](unsigned char byte) {
+    constexpr char kHex[] = "0123456789ABCDEF";
+    out += '%';
+    out += kHex[byte >> 4];
+    out += kHex[byte & 15];
+  };
+  std::string bytes;
+  for (char c : value) {
+    auto byte = static_cast<unsigned char>(c);
+    char32_t code = page == CodePage::kUtf8 ? 0 : characterOf(page, byte);
+    if (byte >= 128 && code != 0) {
+      // A character of a one-byte code page: its UTF-8 bytes. In UTF-8 each
+      // byte is its own, in a broken sequence too.
+      bytes.clear();
+      appendUtf8(bytes, code);
+      for (char b : bytes) percent(static_cast<unsigned char>(b));
+    } else if (byte < 33 || byte >= 127 || std::string_view("\"<>\\^`{|}").find(c) != std::string_view::npos) {
+      percent(byte);
+    } else {
+      out += c;
+    }
+  }
+}
+
+std::size_t valueStart(std::string_view line, CodePage page) {
+  return page == CodePage::kUtf8 ? utf8BytesOf(line, 5) : std::min<std::size_t>(line.size(), 5);
+}
+
+std::string_view cutLine(std::string_view line, CodePage page) {
+  return line.substr(0, page == CodePage::kUtf8 ? utf8BytesOf(line, kMaxLineLength) : kMaxLineLength);
 }
 
 std::string upperCase(std::string_view text) {

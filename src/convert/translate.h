@@ -1,36 +1,79 @@
-// Character translation of export lines: ";" becomes the BibTeX name
-// separator " and ", and every accented letter of code page 437 (codes 128
-// to 165) or ISO 8859-1 (codes 192 to 255) becomes a TeX accent command, so
-// the BibTeX file is 7-bit text.
+// Character translation of export values. An export is read in one code
+// page: UTF-8, code page 437 (what KART writes under DOS), ISO 8859-1,
+// Windows-1252, or the mixed table that reads bytes 128 to 165 as code page
+// 437 and 166 to 255 as ISO 8859-1, which is right for a file holding both.
+// Every character above 127 becomes its TeX form, so the BibTeX file is
+// 7-bit text; in the author and editor fields ";" becomes BibTeX's name
+// separator " and ".
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
-struct TranslationRow {
-  unsigned char code;
-  std::string_view replacement;  // 7-bit text without ";", never empty
-  std::string_view plain;        // the letters the replacement stands for
-};
+#include "io/text_file.h"
 
-// 92 rows; each code has one row. Codes without a row pass unchanged.
-extern const std::array<TranslationRow, 92> TranslationTable;
+enum class CodePage { kTable, kCp437, kLatin1, kCp1252, kUtf8 };
 
-// Rewrites `line` in place: every character that has a row becomes its
-// replacement, in one left-to-right pass. The result is never cut, so a
-// replacement is never split. Translating a translated line changes nothing.
-void translateLine(std::string& line);
+// The code page named `name` on the command line (cp437, latin1, cp1252,
+// utf8 or table, in any letter case). False for any other name.
+bool codePageNamed(std::string_view name, CodePage& page);
+// How the console names a code page: "Codepage 437", "ISO 8859-1", ...
+std::string_view codePageTitle(CodePage page);
 
-// The same translation of `text` written into `out`, replacing its content;
-// `text` may be `out` itself. Lets the reader translate a value straight
-// from the input into the entry buffer. The result is built in `scratch`,
-// which a caller that translates many values keeps, so that translating
-// allocates nothing. True when `text` held nothing but plain text (no
-// control or 8-bit code, no " # $ % & \\ ^ _ { }) apart from characters with
-// a row: every replacement is plain TeX with balanced braces, so such a
-// value needs no further care to be safe in BibTeX.
-bool translateInto(std::string_view text, std::string& out, std::string& scratch);
+// The code page of an export read whole, from its bytes up to code 26:
+// UTF-8 where it began with the byte-order mark or holds well-formed UTF-8
+// only; code page 437 where it holds letters that only that code page has
+// and none of ISO 8859-1's; ISO 8859-1 for the other way round; Windows-1252
+// for ISO 8859-1 letters with Windows' quotes and dashes; else the table.
+CodePage decideCodePage(const ByteCensus& census, bool byteOrderMark);
+
+// The Unicode character that byte `byte` (128 to 255) stands for in a code
+// page of one byte per character; 0 where Windows-1252 leaves it undefined.
+char32_t characterOfByte(CodePage page, unsigned char byte);
+
+// What the translation writes for a character that has no TeX form. The
+// BibTeX writer turns it into "?" and counts it; it is no byte of the export
+// once translated, where every byte above 127 has become 7-bit text.
+inline constexpr char kNoTexForm = '\x80';
+
+// Translates `text` read in `page` into `out`, replacing its content; `text`
+// may be `out` itself. Characters above 127 become their TeX form, control
+// codes of UTF-8 and ISO 8859-1 (128 to 159) are dropped, and `names` turns
+// each ";" into " and ". The result is built in `scratch`, which a caller
+// that translates many values keeps, so that translating allocates nothing.
+// True when `text` held nothing but plain text (no control code, no
+// " # $ % & \\ ^ _ { }) apart from characters with a TeX form: every TeX
+// form is plain TeX with balanced braces, so such a value needs no further
+// care to be safe in BibTeX.
+bool translateInto(std::string_view text, CodePage page, bool names, std::string& out,
+                   std::string& scratch);
+
+// `value` read in `page` as a citation key sees it, into `out`: each letter
+// above 127 as its base letters, every other character above 127 left out,
+// 7-bit characters as they are.
+void keyLettersInto(std::string_view value, CodePage page, std::string& out);
+
+// Where `rest` begins with the TeX form of a letter, as the translation
+// writes it or as a user typed it ({\"u}, \ss{}): true, with the letters
+// a key keeps of it and the form's length.
+bool letterFormAt(std::string_view rest, std::string_view& letters, std::size_t& length);
+
+// `value` read in `page` as a web address: blanks and tabs at either end
+// dropped, and every character that an address cannot hold percent-encoded
+// by its UTF-8 bytes (blanks, " < > \\ ^ ` { | }, control codes and every
+// character above 127); "%", "#", "[" and "]" stay.
+void webAddressInto(std::string_view value, CodePage page, std::string& out);
+
+// Where the value of a line of the export starts: after its sixth character,
+// counted in characters of UTF-8 for a UTF-8 export.
+std::size_t valueStart(std::string_view line, CodePage page);
+// A line as a reading in `page` keeps it: its first 255 characters.
+std::string_view cutLine(std::string_view line, CodePage page);
+
+// Appends the UTF-8 form of `code`.
+void appendUtf8(std::string& out, char32_t code);
 
 // "A" to "Z" for "a" to "z"; every other character unchanged. The export's
 // tags and the command line's option are matched in any letter case.

@@ -4,6 +4,7 @@
 #include "convert/translate.h"
 #include "driver/console.h"
 #include "driver/driver.h"
+#include "driver/options.h"
 #include "platform/platform.h"
 #include "reader/reader.h"
 
@@ -18,6 +19,9 @@ struct ConversionRun {
   Console console;
   EntryKeys keys;
   EntryWriter writer{bibtex, reader, false, {}};
+  // The code page the command line names; otherwise the export's bytes
+  // decide it.
+  std::optional<CodePage> encoding;
   // Entries written; wraps after 65535 like the summary always did.
   std::uint16_t recordCounter = 0;
   // Entries written; does not wrap.
@@ -62,11 +66,39 @@ void endOnFailure(ConversionRun& run) {
   platform::exitProcess(code);
 }
 
-void checkArguments(ConversionRun& run, const std::vector<std::string>& words) {
+// A word as the console shows it: bytes above 127 as "?", since they may be
+// of any code page.
+std::string shownWord(std::string_view word) {
+  std::string shown(word);
+  for (char& c : shown) {
+    if (static_cast<unsigned char>(c) >= 128) c = '?';
+  }
+  return shown;
+}
+
+void printUsage(ConversionRun& run) {
+  printLine(run.console, "Aufruf: kartconv KART-File BibTeX-File [Nr2Note]");
+  printLine(run.console, "DOS-Programm: 8+3-Notation fuer Dateien beachten!");
+}
+
+// Returns the file names; ends the run for --help, --version and a wrong
+// command line.
+std::vector<std::string> checkArguments(ConversionRun& run, const std::vector<std::string>& arguments) {
+  CommandLine line = parseCommandLine(arguments);
+  if (line.help || line.version) {
+    if (line.help) printText(run.console, kHelpText);
+    endWith(run, 0);
+  }
+  if (!line.unknownOption.empty() || !line.unknownEncoding.empty()) {
+    printLine(run.console, line.unknownOption.empty() ? "Unbekannter Zeichensatz: " + shownWord(line.unknownEncoding)
+                                                       : "Unbekannte Option: " + shownWord(line.unknownOption));
+    printUsage(run);
+    endWith(run, kExitUsage);
+  }
+  const std::vector<std::string>& words = line.words;
   if (words.size() < 2 || words.size() > 3) {
     printLine(run.console, "Ungueltige Anzahl von Parametern");
-    printLine(run.console, "Aufruf: kartconv KART-File BibTeX-File [Nr2Note]");
-    printLine(run.console, "DOS-Programm: 8+3-Notation fuer Dateien beachten!");
+    printUsage(run);
     endWith(run, kExitUsage);
   }
   if (!platform::isReadableFile(words[0])) {
@@ -80,6 +112,8 @@ void checkArguments(ConversionRun& run, const std::vector<std::string>& words) {
   }
   std::string option = words.size() == 3 ? words[2] : std::string();
   run.writer.nr2note = upperCase(option) == "NR2NOTE";
+  run.encoding = line.encoding;
+  return words;
 }
 
 // Writes the current record's entry, or notes that the export changed.
@@ -87,8 +121,7 @@ void writeEntry(ConversionRun& run) {
   printProgressDot(run.console);
   ++run.entryNumber;
   ExportReader& r = run.reader;
-  if (run.keys.giveKey(r.rawKeyValue, r.rawNumberValue, r.value(KUR), r.value(LNR), run.entryNumber,
-                       run.writer.key) != Rereading::kSame) {
+  if (run.keys.giveKey(r.rawKeyLine, r.rawNumberLine, run.entryNumber, run.writer.key) != Rereading::kSame) {
     noteFailure(run.rereading, kExitExportChanged, "rereading", r.input.name);
     return;
   }
@@ -97,24 +130,34 @@ void writeEntry(ConversionRun& run) {
 }
 
 // A first pass over the export that notes every record's key, so that a key
-// given to a repeat never takes the key of a later record. The input is
-// then read again from its start. An export that cannot be read twice (a
-// pipe) is read once; its keys become known as it is read.
-void collectExportKeys(ConversionRun& run, bool haveRecord) {
+// given to a repeat never takes the key of a later record, and every byte,
+// so that the export's code page is known before a key is made. The input
+// is then read again from its start. An export that cannot be read twice (a
+// pipe) is read once, in the code page named or told by a byte-order mark;
+// its keys become known as it is read.
+void collectExportKeys(ConversionRun& run, bool haveRecord, ByteCensus& census) {
   ExportReader& r = run.reader;
-  if (!haveRecord || !canRewind(r.input)) return;
-  std::uint64_t records = 1;
-  run.keys.noteRecord(r.rawKeyValue, r.rawNumberValue, records);
-  while (!atEnd(r.input)) {
-    if (readNextEntryKeys(r, givesEmptyKey)) run.keys.noteRecord(r.rawKeyValue, r.rawNumberValue, ++records);
+  if (!haveRecord) {
+    endCensus(r.input);
+    return;
   }
+  std::uint64_t records = 1;
+  run.keys.noteRecord(r.rawKeyLine, r.rawNumberLine, records);
+  while (!atEnd(r.input)) {
+    if (readNextEntryKeys(r, mayGiveEmptyKey)) run.keys.noteRecord(r.rawKeyLine, r.rawNumberLine, ++records);
+  }
+  endCensus(r.input);
   if (failureOf(run) != nullptr) return;
-  run.keys.makeKeys();
+  CodePage page = run.encoding.value_or(decideCodePage(census, r.input.byteOrderMark));
+  run.keys.makeKeys(page);
   // The second reading starts as the first did, with the same input.
   ExportReader again;
   again.input = std::move(r.input);
+  again.codePage = page;
   r = std::move(again);
   rewindInput(r.input);
+  r.input.countsCharacters = page == CodePage::kUtf8;
+  r.input.skipsByteOrderMark = page == CodePage::kUtf8;
   readFirstEntry(r);
   analyseStructure(r);
 }
@@ -124,12 +167,30 @@ void collectExportKeys(ConversionRun& run, bool haveRecord) {
 void convertRecords(ConversionRun& run) {
   ExportReader& r = run.reader;
   printLine(run.console, "Lese ersten Eintrag...");
+  // An export read twice is first read with the line limit of UTF-8, which
+  // keeps at least as much of each line as any reading.
+  bool twice = canRewind(r.input);
+  ByteCensus census;
+  r.input.skipsByteOrderMark = run.encoding.value_or(CodePage::kUtf8) == CodePage::kUtf8;
+  if (twice) {
+    startCensus(r.input, census);
+    r.input.countsCharacters = true;
+  } else {
+    // Only a byte-order mark tells a code page here: let it be read.
+    atEnd(r.input);
+    r.codePage = run.encoding.value_or(r.input.byteOrderMark ? CodePage::kUtf8 : CodePage::kTable);
+    r.input.countsCharacters = r.codePage == CodePage::kUtf8;
+    run.keys.readOnceIn(r.codePage);
+  }
   bool haveRecord = readFirstEntry(r);
   if (failureOf(run) != nullptr) return;
   printLine(run.console, "Analysiere Struktur...");
   analyseStructure(r);
-  collectExportKeys(run, haveRecord);
+  if (twice) collectExportKeys(run, haveRecord, census);
   if (failureOf(run) != nullptr) return;
+  if (r.codePage != CodePage::kTable) {
+    printLine(run.console, "Zeichensatz: " + std::string(codePageTitle(r.codePage)));
+  }
   printText(run.console, "Schreibe Eintraege ");
   if (haveRecord) writeEntry(run);
   while (failureOf(run) == nullptr && !atEnd(r.input)) {
@@ -150,6 +211,9 @@ void printSummary(ConversionRun& run) {
   if (run.keys.renamed() != 0) {
     printLine(run.console, std::to_string(run.keys.renamed()) + " Schl\x81ssel neu vergeben (leer oder doppelt)");
   }
+  if (run.writer.withoutTexForm != 0) {
+    printLine(run.console, std::to_string(run.writer.withoutTexForm) + " Zeichen ohne TeX-Form als ? geschrieben");
+  }
   if (!run.writer.nr2note) return;
   if (run.reader.tagMap[LNR] != 0) {
     printLine(run.console, "Lfde. Nr. als Note hinzugef\x81gt");
@@ -160,14 +224,14 @@ void printSummary(ConversionRun& run) {
 
 }  // namespace
 
-int runKartconv(const std::vector<std::string>& words) {
+int runKartconv(const std::vector<std::string>& arguments) {
   ConversionRun run;
   openConsole(run.console);
   holdLine(run.console, kBanner);
-  checkArguments(run, words);
-  openInput(run.reader.input, words[0]);
+  std::vector<std::string> files = checkArguments(run, arguments);
+  openInput(run.reader.input, files[0]);
   endOnFailure(run);
-  createOutput(run.bibtex, words[1]);
+  createOutput(run.bibtex, files[1]);
   if (run.bibtex.replacement.sharesStandardOutput) moveConsoleToStandardError(run.console);
   endOnFailure(run);
   convertRecords(run);
@@ -184,10 +248,12 @@ int runKartconv(const std::vector<std::string>& words) {
   return 0;
 }
 
-MemoryRun convertInMemory(std::string_view exportBytes, bool nr2note, bool readOnce) {
+MemoryRun convertInMemory(std::string_view exportBytes, bool nr2note, bool readOnce,
+                          std::optional<CodePage> encoding) {
   MemoryRun result;
   ConversionRun run;
   run.writer.nr2note = nr2note;
+  run.encoding = encoding;
   openInputFromMemory(run.reader.input, exportBytes, readOnce);
   attachOutputToMemory(run.bibtex, result.bibtex);
   openConsoleInMemory(run.console, result.console);

@@ -3,10 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "convert/translate.h"
 #include "io/text_file.h"
 
 // Runs the whole program on the words after its name; returns the exit code
@@ -20,5 +22,7 @@ struct MemoryRun {
   std::string bibtex;
   std::string console;
 };
-// `readOnce` reads it as an export that cannot be read twice (a pipe).
-MemoryRun convertInMemory(std::string_view exportBytes, bool nr2note, bool readOnce = false);
+// `readOnce` reads it as an export that cannot be read twice (a pipe);
+// `encoding` is the code page an --encoding option names.
+MemoryRun convertInMemory(std::string_view exportBytes, bool nr2note, bool readOnce = false,
+                          std::optional<CodePage> encoding = std::nullopt);

@@ -19,19 +19,64 @@ constexpr ByteSet kLineStop = [] {
 }();
 static_assert(coversSet(kControlRanges, kLineStop));
 
+// The bytes that the census looks at one by one: code 26 and those above 127.
+constexpr std::array<ByteRange, 2> kCensusRanges = {{{26, 26}, {128, 255}}};
+constexpr ByteSet kCensusStop = [] {
+  ByteSet stop{};
+  stop[static_cast<unsigned char>(kEndOfInput)] = true;
+  for (int c = 128; c < 256; ++c) stop[c] = true;
+  return stop;
+}();
+static_assert(coversSet(kCensusRanges, kCensusStop));
+
+void countBytes(ByteCensus& census, const char* p, const char* end) {
+  while (!census.ended && p != end) {
+    const char* next = findFirstOf<kCensusRanges>(p, end, kCensusStop);
+    // A 7-bit byte inside a sequence breaks it.
+    if (next != p && census.utf8.needed > 0) {
+      census.wellFormedUtf8 = false;
+      census.utf8 = {};
+    }
+    if (next == end) return;
+    auto byte = static_cast<unsigned char>(*next);
+    if (byte == kEndOfInput) {
+      census.ended = true;
+      return;
+    }
+    census.seen[byte] = true;
+    if (!utf8Step(census.utf8, byte)) census.wellFormedUtf8 = false;
+    p = next + 1;
+  }
+}
+
+// Moves past a UTF-8 byte-order mark at the start of the input, where the
+// input is read so.
+void skipByteOrderMark(TextInput& in) {
+  in.atStart = false;
+  if (in.skipsByteOrderMark && in.end - in.pos >= 3 && std::memcmp(in.pos, "\xEF\xBB\xBF", 3) == 0) {
+    in.pos += 3;
+    in.byteOrderMark = true;
+  }
+}
+
 // Makes sure at least one byte is buffered. False at the end of the source.
 bool fill(TextInput& in) {
-  if (in.pos != in.end) return true;
-  if (in.exhausted) return false;
-  std::size_t got = 0;
-  int error = in.failure.error == 0 ? platform::readSome(in.file, in.storage.get(), kBufferSize, got) : 0;
-  if (error != 0) noteFailure(in.failure, error, "read", in.name);
-  if (got == 0) {
-    in.exhausted = true;
-    return false;
+  // An input from memory holds all its bytes from the start.
+  if (in.atStart && in.pos != in.end) skipByteOrderMark(in);
+  while (in.pos == in.end) {
+    if (in.exhausted) return false;
+    std::size_t got = 0;
+    int error = in.failure.error == 0 ? platform::readSome(in.file, in.storage.get(), kBufferSize, got) : 0;
+    if (error != 0) noteFailure(in.failure, error, "read", in.name);
+    if (got == 0) {
+      in.exhausted = true;
+      return false;
+    }
+    in.pos = in.storage.get();
+    in.end = in.pos + got;
+    if (in.atStart) skipByteOrderMark(in);
+    if (in.census != nullptr) countBytes(*in.census, in.pos, in.end);
   }
-  in.pos = in.storage.get();
-  in.end = in.pos + got;
   return true;
 }
 
@@ -89,6 +134,17 @@ void openInputFromMemory(TextInput& in, std::string_view bytes, bool once) {
   in.end = bytes.data() + bytes.size();
 }
 
+void startCensus(TextInput& in, ByteCensus& census) {
+  in.census = &census;
+  countBytes(census, in.pos, in.end);
+}
+
+void endCensus(TextInput& in) {
+  // A sequence that the input's end cuts short is broken.
+  if (in.census != nullptr && in.census->utf8.needed > 0) in.census->wellFormedUtf8 = false;
+  in.census = nullptr;
+}
+
 bool canRewind(TextInput& in) {
   if (in.failure.error != 0) return false;
   return in.fromMemory ? !in.once : platform::canReadAgain(in.file);
@@ -98,12 +154,14 @@ void rewindInput(TextInput& in) {
   if (in.fromMemory) {
     in.pos = in.memory.data();
     in.end = in.memory.data() + in.memory.size();
+    in.atStart = true;
     return;
   }
   int error = platform::rewindFile(in.file);
   if (error != 0) noteFailure(in.failure, error, "seek", in.name);
   in.pos = in.end = nullptr;
   in.exhausted = false;
+  in.atStart = true;
 }
 
 bool inputChanged(TextInput& in) {
@@ -119,11 +177,13 @@ bool atEnd(TextInput& in) { return !fill(in) || *in.pos == kEndOfInput; }
 void readLine(TextInput& in, std::string& line) {
   line.clear();
   // Take characters until 255 are taken or a line feed or code 26 is next.
-  // A carriage return counts as taken but is not kept.
+  // A carriage return counts as taken but is not kept. In UTF-8, 255
+  // characters take at most four times as many bytes; those are cut below.
+  std::size_t limit = in.countsCharacters ? 4 * kMaxLineLength : kMaxLineLength;
   std::size_t taken = 0;
-  while (taken < kMaxLineLength && fill(in)) {
+  while (taken < limit && fill(in)) {
     const char* start = in.pos;
-    const char* stop = in.pos + std::min<std::size_t>(in.end - in.pos, kMaxLineLength - taken);
+    const char* stop = in.pos + std::min<std::size_t>(in.end - in.pos, limit - taken);
     // All three stops are control characters, below a blank.
     const char* p = findFirstOf<kControlRanges>(start, stop, kLineStop);
     line.append(start, p);
@@ -134,6 +194,7 @@ void readLine(TextInput& in, std::string& line) {
     ++in.pos;
     ++taken;
   }
+  if (in.countsCharacters) line.resize(utf8BytesOf(line, kMaxLineLength));
   // Move past the end of the line. Only the rest of an overlong line is left
   // here; a carriage return ends it too, with one line feed right after it.
   while (fill(in)) {

@@ -5,17 +5,21 @@
 //
 // Reading: a line ends at a line feed; a carriage return is never part of a
 // line; code 26 ends the input; at most 255 characters of a line are kept and
-// the rest of a longer line is read past. Writing: the caller adds the line
+// the rest of a longer line is read past (characters of UTF-8 where the input
+// is read so, bytes otherwise). A UTF-8 byte-order mark at the start is no
+// line's. Writing: the caller adds the line
 // end ("\r\n") itself, so every written line ends in CR LF.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <array>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
 
+#include "io/utf8.h"
 #include "platform/platform.h"
 
 inline constexpr std::size_t kMaxLineLength = 255;
@@ -35,6 +39,16 @@ struct Failure {
   std::string name;
 };
 
+// What an export's bytes up to code 26 hold, gathered as it is read once
+// from its start: which bytes occur, and whether every byte above 127 is
+// part of a well-formed UTF-8 sequence. Its code page is decided from this.
+struct ByteCensus {
+  std::array<bool, 256> seen{};
+  bool wellFormedUtf8 = true;
+  Utf8State utf8;
+  bool ended = false;  // code 26 was met: what follows is not the export's
+};
+
 struct TextInput {
   platform::File file = platform::kNoFile;
   Failure failure;
@@ -48,6 +62,15 @@ struct TextInput {
   bool exhausted = false;  // the source has no more bytes to give
   std::string lineCopy;    // a line that did not lie whole in the buffer
   platform::FileStamp stamp;  // of a file on disk, when it was opened
+  // The input began with the UTF-8 byte-order mark, which is no line's;
+  // it is looked for only where `skipsByteOrderMark` (an input that is
+  // read in another code page keeps those bytes as characters).
+  bool byteOrderMark = false;
+  bool skipsByteOrderMark = true;
+  bool atStart = true;     // nothing was read from the input yet
+  // The line limit counts characters of UTF-8 instead of bytes.
+  bool countsCharacters = false;
+  ByteCensus* census = nullptr;  // counts every byte read, where set
 };
 
 struct TextOutput {
@@ -82,6 +105,10 @@ void openInput(TextInput& in, const std::string& name);
 void openInputFromMemory(TextInput& in, std::string_view bytes, bool once = false);
 // True when no character is left or the next one is code 26.
 bool atEnd(TextInput& in);
+// Counts every byte of the input from where it stands into `census` as
+// it is read, up to code 26; endCensus stops and settles the count.
+void startCensus(TextInput& in, ByteCensus& census);
+void endCensus(TextInput& in);
 // Reads one line into `line` (replacing its content). At the end of the input
 // the line is empty.
 void readLine(TextInput& in, std::string& line);

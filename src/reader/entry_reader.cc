@@ -15,14 +15,11 @@ bool skipEmptyLines(ExportReader& r) {
   return false;
 }
 
-// The value of the line just read: it starts at the sixth character.
-std::string_view workLineValue(const ExportReader& r) {
-  return r.workLine.size() > 5 ? r.workLine.substr(5) : std::string_view();
-}
-
 void storeValue(ExportReader& r, int line) {
-  // The value is cut before it is translated.
-  r.plain[line] = translateInto(workLineValue(r), r.buffer[line], r.translation);
+  // The value is cut before it is translated. ";" separates names in the
+  // author and editor fields only.
+  bool names = line == r.tagMap[AUT] || line == r.tagMap[HER];
+  r.plain[line] = translateInto(r.rawValue(r.workLine), r.codePage, names, r.buffer[line], r.translation);
 }
 
 void clearLine(ExportReader& r, int line) {
@@ -35,10 +32,18 @@ void emptyLinesAfter(ExportReader& r, int closingLine) {
   r.highestFilledLine = closingLine;
 }
 
-// Notes the raw KUR and LNR values of the line just read, at line `line`.
-void noteRawValues(ExportReader& r, int line) {
-  if (line == r.tagMap[KUR]) r.rawKeyValue.assign(workLineValue(r));
-  if (line == r.tagMap[LNR]) r.rawNumberValue.assign(workLineValue(r));
+// Notes the raw KUR, LNR and QUE lines among the line just read, at line
+// `line`.
+void noteRawLines(ExportReader& r, int line) {
+  if (line == r.tagMap[KUR]) r.rawKeyLine.assign(r.workLine);
+  if (line == r.tagMap[LNR]) r.rawNumberLine.assign(r.workLine);
+  if (line == r.tagMap[QUE]) r.rawSourceLine.assign(r.workLine);
+}
+
+void clearRawLines(ExportReader& r) {
+  r.rawKeyLine.clear();
+  r.rawNumberLine.clear();
+  r.rawSourceLine.clear();
 }
 
 }  // namespace
@@ -65,23 +70,22 @@ bool readFirstEntry(ExportReader& r) {
   return true;
 }
 
-bool readNextEntryKeys(ExportReader& r, bool (*needsNumber)(std::string_view keyValue)) {
+bool readNextEntryKeys(ExportReader& r, bool (*needsNumber)(std::string_view keyLine)) {
   if (!skipEmptyLines(r)) return false;
   int keyLine = r.tagMap[KUR];
   int numberLine = r.tagMap[LNR];
   // A record too short to reach the line reads it empty.
-  r.rawKeyValue.clear();
-  r.rawNumberValue.clear();
+  clearRawLines(r);
   // The last line looked at: KUR's, and LNR's where KUR gives no key. Both
   // are at most 255.
   int last = keyLine;
   bool decided = false;
   for (int line = 1;; ++line) {
-    noteRawValues(r, line);
+    noteRawLines(r, line);
     if (r.workLine.empty()) return true;
     if (!decided && line >= keyLine) {
       decided = true;
-      if (needsNumber(r.rawKeyValue)) last = std::max(last, numberLine);
+      if (needsNumber(r.rawKeyLine)) last = std::max(last, numberLine);
     }
     if (decided && line >= last) break;
     r.workLine = readLineView(r.input);
@@ -94,11 +98,10 @@ bool readNextEntryKeys(ExportReader& r, bool (*needsNumber)(std::string_view key
 
 bool readNextEntry(ExportReader& r) {
   if (!skipEmptyLines(r)) return false;
-  r.rawKeyValue.clear();
-  r.rawNumberValue.clear();
+  clearRawLines(r);
   int line = 1;
   for (;;) {
-    noteRawValues(r, line);
+    noteRawLines(r, line);
     // Lines past the buffer's last are read and dropped.
     if (line <= kLastBufferLine) storeValue(r, line);
     if (r.workLine.empty()) break;

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "convert/translate.h"
 #include "io/text_file.h"
 
 // Lines 0 to 255. Line 0 is always empty; lines 1 to 255 hold the current
@@ -38,11 +39,14 @@ struct ExportReader {
   // line, or 256 when the record ran past the buffer (the tag analysis then
   // stops at line 255).
   std::uint16_t lineCount = 0;
-  // The current record's KUR and LNR values as they stand in the export (tag
-  // and separator dropped, not translated): what its citation key is made
-  // of. Empty where the record does not reach the line.
-  std::string rawKeyValue;
-  std::string rawNumberValue;
+  // How the export's bytes read (see translate.h).
+  CodePage codePage = CodePage::kTable;
+  // The current record's KUR, LNR and QUE lines as they stand in the export
+  // (not translated): what its citation key and a crossref or web address
+  // are made of. Empty where the record does not reach the line.
+  std::string rawKeyLine;
+  std::string rawNumberLine;
+  std::string rawSourceLine;
 
   // The highest buffer line that may hold text from an earlier record.
   int highestFilledLine = 0;
@@ -55,6 +59,8 @@ struct ExportReader {
   // The value of tag `tag` in the current record, and whether it is plain.
   const std::string& value(Tag tag) const { return buffer[tagMap[tag]]; }
   bool isPlain(Tag tag) const { return plain[tagMap[tag]]; }
+  // The value of a raw line above, as it stands in the export.
+  std::string_view rawValue(std::string_view line) const { return line.substr(valueStart(line, codePage)); }
 };
 
 // Reads the first record from the start of the input as whole lines, as
@@ -73,7 +79,7 @@ void analyseStructure(ExportReader& reader);
 bool readNextEntry(ExportReader& reader);
 
 // Reads the next record for a first pass over the export that collects
-// citation keys: only rawKeyValue, and rawNumberValue where `needsNumber`
-// says so of the KUR value, are set; the lines after those are passed over.
+// citation keys: only rawKeyLine, and rawNumberLine where `needsNumber`
+// says so of the KUR line, are set; the lines after those are passed over.
 // The buffer is left as it was.
-bool readNextEntryKeys(ExportReader& reader, bool (*needsNumber)(std::string_view keyValue));
+bool readNextEntryKeys(ExportReader& reader, bool (*needsNumber)(std::string_view keyLine));

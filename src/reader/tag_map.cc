@@ -19,21 +19,15 @@ void analyseStructure(ExportReader& r) {
       if (key == TagNames[t]) r.tagMap[t] = static_cast<std::uint8_t>(i);
     }
   }
-  auto rawValue = [&](int line) {
-    std::string_view text = r.buffer[line];
-    return text.size() > 5 ? text.substr(5) : std::string_view();
-  };
-  r.rawKeyValue.assign(rawValue(r.tagMap[KUR]));
-  r.rawNumberValue.assign(rawValue(r.tagMap[LNR]));
+  r.rawKeyLine.assign(r.buffer[r.tagMap[KUR]]);
+  r.rawNumberLine.assign(r.buffer[r.tagMap[LNR]]);
+  r.rawSourceLine.assign(r.buffer[r.tagMap[QUE]]);
   for (int i = 1; i <= last; ++i) {
     std::string& line = r.buffer[i];
     // The value starts at the sixth character; it is cut before it is
     // translated, as in every later record.
-    if (line.size() > 5) {
-      line.erase(0, 5);
-      translateLine(line);
-    } else {
-      line.clear();
-    }
+    line.erase(0, r.rawValue(line).data() - line.data());
+    bool names = i == r.tagMap[AUT] || i == r.tagMap[HER];
+    r.plain[i] = translateInto(line, r.codePage, names, line, r.translation);
   }
 }
