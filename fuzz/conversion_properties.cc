@@ -1,5 +1,6 @@
 #include "conversion_properties.h"
 
+#include <algorithm>
 #include <set>
 
 #include "convert/translate.h"
@@ -18,15 +19,20 @@ struct Cursor {
 
 bool atEnd(const Cursor& c) { return c.pos >= c.bytes.size() || c.bytes[c.pos] == kEndOfInput; }
 
-// One line as the reader keeps it. At the end of the input it is empty.
-std::string nextLine(Cursor& c) {
+// One line as the reader keeps it: 255 characters, bytes or (in an export
+// read as UTF-8) characters of UTF-8, each of which starts at a byte that is
+// no continuation byte. A carriage return counts but is not kept. At the end
+// of the input the line is empty.
+std::string nextLine(Cursor& c, bool utf8) {
   std::string line;
   std::size_t taken = 0;
-  while (taken < kKeptPerLine && c.pos < c.bytes.size()) {
+  while (c.pos < c.bytes.size()) {
     char ch = c.bytes[c.pos];
     if (ch == '\n' || ch == kEndOfInput) break;
+    bool starts = !utf8 || (static_cast<unsigned char>(ch) & 0xC0) != 0x80;
+    if (starts && taken == kKeptPerLine) break;
     ++c.pos;
-    ++taken;
+    taken += starts ? 1 : 0;
     if (ch != '\r') line += ch;
   }
   // Past the line end; in the skipped rest a carriage return ends it too.
@@ -50,13 +56,6 @@ bool isLnrTag(const std::string& line) {
     if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
   }
   return key == "LNR";
-}
-
-bool hasTranslatedCharacter(std::string_view text) {
-  for (const TranslationRow& row : TranslationTable) {
-    if (text.find(static_cast<char>(row.code)) != std::string_view::npos) return true;
-  }
-  return false;
 }
 
 std::vector<std::string> splitCrLf(const std::string& text, std::string& failure) {
@@ -126,11 +125,45 @@ std::string renamedKeysLine(const std::string& console, std::size_t entries) {
   return count + tail;
 }
 
-std::string expectedConsole(const ExportModel& model, bool nr2note, const std::string& renamed) {
-  std::string console = "Lese ersten Eintrag...\r\nAnalysiere Struktur...\r\nSchreibe Eintraege ";
+// A line of the console that may stand there: the line naming the code
+// page after "Analysiere Struktur...", and the line that counts the
+// characters written as "?" (at most as many as the BibTeX file holds).
+std::string optionalLine(const std::string& console, const std::string& bibtex, bool codePage) {
+  const std::string head = codePage ? "Analysiere Struktur...\r\n" : " geschrieben\r\n";
+  std::size_t start = console.find(head);
+  if (start == std::string::npos) return "";
+  start += head.size();
+  std::string line = console.substr(start, console.find("\r\n", start) + 2 - start);
+  if (codePage) {
+    for (const char* title : {"Codepage 437", "ISO 8859-1", "Windows-1252", "UTF-8"}) {
+      if (line == "Zeichensatz: " + std::string(title) + "\r\n") return line;
+    }
+    return "";
+  }
+  // After the count line and the keys line.
+  if (line.find(" Schl\x81ssel neu vergeben") != std::string::npos) {
+    return optionalLine(console.substr(start + line.size() - head.size()), bibtex, false);
+  }
+  const std::string tail = " Zeichen ohne TeX-Form als ? geschrieben\r\n";
+  if (!line.ends_with(tail)) return "";
+  std::string count = line.substr(0, line.size() - tail.size());
+  auto marks = static_cast<std::size_t>(std::count(bibtex.begin(), bibtex.end(), '?'));
+  if (count.empty() || count.size() > 20 || count.find_first_not_of("0123456789") != std::string::npos ||
+      std::stoull(count) == 0 || std::stoull(count) > marks) {
+    return "?";
+  }
+  return line;
+}
+
+std::string expectedConsole(const ExportModel& model, bool nr2note, const std::string& renamed,
+                            const MemoryRun& run) {
+  std::string console = "Lese ersten Eintrag...\r\nAnalysiere Struktur...\r\n";
+  console += optionalLine(run.console, run.bibtex, true);
+  console += "Schreibe Eintraege ";
   console += std::string(model.records.size(), '.');
   console += "\r\n" + std::to_string(model.records.size() % 65536) + " Eintr\x84ge geschrieben\r\n";
   console += renamed;
+  console += optionalLine(run.console, run.bibtex, false);
   if (nr2note) {
     console += model.firstRecordHasLnr ? "Lfde. Nr. als Note hinzugef\x81gt\r\n"
                                        : "Lfde. Nr. in .TXT-Datei nicht vorhanden!\r\n";
@@ -230,13 +263,14 @@ void appendRecord(std::string& text, const std::vector<std::string>& lines) {
 // Stale values from an earlier record, or any other state carried from one
 // record to the next, would make an entry depend on the record before it.
 std::string checkLaterRecordsStandAlone(const ExportModel& model,
-                                        const std::vector<std::string>& entries, bool nr2note) {
+                                        const std::vector<std::string>& entries, bool nr2note,
+                                        CodePage page) {
   if (model.records.size() < 3) return "";
   std::string reversed;
   appendRecord(reversed, model.records[0]);
   for (std::size_t i = model.records.size() - 1; i > 0; --i) appendRecord(reversed, model.records[i]);
   std::string failure;
-  std::vector<std::string> again = splitEntries(convertInMemory(reversed, nr2note).bibtex, failure);
+  std::vector<std::string> again = splitEntries(convertInMemory(reversed, nr2note, false, page).bibtex, failure);
   if (!failure.empty() || again.size() != entries.size() || again[0] != entries[0]) {
     return "the reversed export gives other entries " + failure;
   }
@@ -250,12 +284,12 @@ std::string checkLaterRecordsStandAlone(const ExportModel& model,
 
 // The first record is read as whole lines and gives the structure, a later
 // record is read by position: both must give the same entry, the key aside.
-std::string checkFirstAndLaterRecordAlike(const ExportModel& model) {
+std::string checkFirstAndLaterRecordAlike(const ExportModel& model, CodePage page) {
   if (model.records.empty()) return "";
   std::string record;
   appendRecord(record, model.records[0]);
-  std::string once = convertInMemory(record, true).bibtex;
-  std::string twice = convertInMemory(record + record, true).bibtex;
+  std::string once = convertInMemory(record, true, false, page).bibtex;
+  std::string twice = convertInMemory(record + record, true, false, page).bibtex;
   std::string failure;
   std::vector<std::string> entries = splitEntries(twice, failure);
   if (!failure.empty() || entries.size() != 2 || entries[0] != once ||
@@ -283,24 +317,67 @@ std::string checkRun(std::string_view bytes, const ExportModel& model, bool nr2n
   if (failure.empty()) failure = checkKeysAndValues(entries);
   if (!failure.empty()) return failure;
   std::string renamed = renamedKeysLine(run.console, entries.size());
-  if (run.console != expectedConsole(model, nr2note, renamed)) return "console differs: " + run.console;
-  return readOnce ? "" : checkLaterRecordsStandAlone(model, entries, nr2note);
+  if (run.console != expectedConsole(model, nr2note, renamed, run)) return "console differs: " + run.console;
+  if (readOnce) return "";
+  // The records again, in the code page the whole export was read in.
+  bool utf8 = run.codePage == CodePage::kUtf8;
+  return checkLaterRecordsStandAlone(utf8 ? modelExport(bytes, true) : model, entries, nr2note, run.codePage);
+}
+
+// In every code page a translated value holds only 7-bit text and the
+// mark of characters without a TeX form; translating 7-bit text changes
+// nothing.
+std::string checkTranslation(std::string_view bytes) {
+  for (CodePage page : {CodePage::kTable, CodePage::kCp437, CodePage::kLatin1, CodePage::kCp1252, CodePage::kUtf8}) {
+    std::string once, twice, scratch;
+    translateInto(bytes, page, false, once, scratch);
+    for (char c : once) {
+      if (static_cast<unsigned char>(c) >= 128 && c != kNoTexForm) return "a translated line holds a byte above 127";
+    }
+    if (once.find(kNoTexForm) != std::string::npos) continue;
+    translateInto(once, page, false, twice, scratch);
+    if (twice != once) return "translating a translated line changed it";
+  }
+  return "";
+}
+
+// The same text written in code page 437, in UTF-8 and (where it can hold
+// it) in ISO 8859-1, each read in its own code page, gives the same file.
+std::string checkCodePagesAgree(std::string_view bytes) {
+  std::string utf8;
+  std::string latin1;
+  bool fitsLatin1 = true;
+  for (char c : bytes) {
+    char32_t code = characterOfByte(CodePage::kCp437, static_cast<unsigned char>(c));
+    appendUtf8(utf8, code);
+    fitsLatin1 = fitsLatin1 && code <= 0xFF;
+    latin1 += static_cast<char>(code);
+  }
+  std::string cp437 = convertInMemory(bytes, false, false, CodePage::kCp437).bibtex;
+  if (convertInMemory(utf8, false, false, CodePage::kUtf8).bibtex != cp437) {
+    return "code page 437 and UTF-8 give different files";
+  }
+  if (fitsLatin1 && convertInMemory(latin1, false, false, CodePage::kLatin1).bibtex != cp437) {
+    return "code page 437 and ISO 8859-1 give different files";
+  }
+  return "";
 }
 
 }  // namespace
 
-ExportModel modelExport(std::string_view bytes) {
+ExportModel modelExport(std::string_view bytes, bool utf8) {
   ExportModel model;
-  Cursor c{bytes};
+  // A byte-order mark is no line's.
+  Cursor c{bytes, utf8 && bytes.starts_with("\xEF\xBB\xBF") ? 3u : 0u};
   while (!atEnd(c)) {
-    std::string line = nextLine(c);
+    std::string line = nextLine(c, utf8);
     if (line.empty()) continue;  // no record starts with an empty line
     bool first = model.records.empty();
     std::vector<std::string>& lines = model.records.emplace_back();
     while (!line.empty()) {
       if (first && lines.size() < kBufferLines && isLnrTag(line)) model.firstRecordHasLnr = true;
       lines.push_back(std::move(line));
-      line = nextLine(c);
+      line = nextLine(c, utf8);
     }
   }
   return model;
@@ -316,13 +393,11 @@ std::string checkConversion(std::string_view bytes) {
       if (!failure.empty()) return failure + (nr2note ? " (Nr2Note)" : "") + (readOnce ? " (read once)" : "");
     }
   }
-  std::string failure = checkFirstAndLaterRecordAlike(model);
+  CodePage page = convertInMemory(bytes, false).codePage;
+  std::string failure =
+      checkFirstAndLaterRecordAlike(page == CodePage::kUtf8 ? modelExport(bytes, true) : model, page);
   if (!failure.empty()) return failure;
-  std::string once(bytes);
-  translateLine(once);
-  if (hasTranslatedCharacter(once)) return "a translated line still holds a character to translate";
-  std::string twice = once;
-  translateLine(twice);
-  if (twice != once) return "translating a translated line changed it";
-  return "";
+  failure = checkTranslation(bytes);
+  if (!failure.empty()) return failure;
+  return checkCodePagesAgree(bytes);
 }

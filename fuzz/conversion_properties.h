@@ -22,7 +22,9 @@ struct ExportModel {
 // code 26 ends the input, the rest of a line past 255 characters is skipped
 // (there a carriage return ends the line too), and empty lines between
 // records are skipped.
-ExportModel modelExport(std::string_view bytes);
+// `utf8` reads it as UTF-8: a byte-order mark first is no line's, and the
+// 255 characters of a line are characters of UTF-8.
+ExportModel modelExport(std::string_view bytes, bool utf8 = false);
 
 // Converts `bytes` with and without Nr2Note and checks:
 // - the number of entries equals the number of records;
@@ -43,6 +45,10 @@ ExportModel modelExport(std::string_view bytes);
 // - the first record, written twice as an export of its own, gives the same
 //   entry twice (read once as the first record and once as a later one),
 //   the key's suffix aside;
-// - translating a translated line changes nothing.
+// - in every code page a translated line holds only 7-bit text (and the
+//   mark of characters without a TeX form), and translating it again
+//   changes nothing;
+// - the same text written in code page 437, UTF-8 and ISO 8859-1, each read
+//   in its own code page, gives the same BibTeX file.
 // Returns an empty string when everything holds, otherwise what failed.
 std::string checkConversion(std::string_view bytes);

@@ -7,43 +7,57 @@
 
 namespace {
 
-std::string keyOf(std::string exportValue) {
-  translateLine(exportValue);
-  return citationKey(exportValue);
+std::string keyOf(const std::string& exportValue, CodePage page = CodePage::kTable) {
+  return keyOfValue(exportValue, page);
 }
 
-TEST(CitationKey, AccentCommandsBecomePlainLettersAndUnsafeCharactersGo) {
+TEST(CitationKey, LettersGiveTheirBaseLettersAndOnlyWhatEveryReaderTakesStays) {
   struct Case {
     std::string exportValue, key;
+    CodePage page = CodePage::kTable;
   };
   const std::vector<Case> cases = {
       {"Meier90", "Meier90"},
       {"M\x81ller 1990", "Muller1990"},
       {"M\xFCller 1990", "Muller1990"},
-      {"Meier;Schulze", "MeierandSchulze"},
+      {"Meier;Schulze", "MeierSchulze"},
       {"Ren\x82" "91", "Rene91"},
       {"\x80" "a\xE5\xC6\xF8\xDF", "CaaaAEoss"},
       {"\x87\xE7\xA4\xD1\xC5", "ccnNAA"},
       {"a,b{c}d(e)f\"g#h%i'j=k\\l~m", "abcdefghijklm"},
       {"Tab\there\x7F" "x\x9B", "Tabherex"},
-      {"a:b-c_d.e/f+g!h", "a:b-c_d.e/f+g!h"},
+      {"a:b-c_d.e/f+g!h", "a:b-c_d.e/f+gh"},
+      {"c^2 1", "c21"},
+      {"a|b<c>d@e$f&g!h*i;j?k[l]m", "abcdefghijklm"},
       {"", ""},
       {"#{}", ""},
       {"{\\\"u}ber", "uber"},  // typed accent command reads like the translated one
-      {" ;", "and"},
+      {"{\\c{C}}a", "Ca"},
+      {" ;", ""},
       {"(\x9B\x01)", ""},
+      // Each code page's letters, and signs that leave no trace.
+      {"Strau\xE1" "90", "Strauss90", CodePage::kCp437},
+      {"Stra\xDF" "e\xB0\xE6", "Strasseae", CodePage::kLatin1},
+      {"\xE6\xE0\xF8", "", CodePage::kCp437},
+      {"\x8A\x9C\x96x", "Soex", CodePage::kCp1252},
+      {"\xC4\x8D\xC5\x91\xC5\x82\xC5\x93\xC3\xBC", "coloeu", CodePage::kUtf8},
+      {"u\xCC\x88\xE2\x80\x93\xCE\xB1\xC3", "u", CodePage::kUtf8},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(keyOf(c.exportValue), c.key) << c.exportValue;
-    EXPECT_EQ(givesEmptyKey(c.exportValue), c.key.empty()) << c.exportValue;
+    EXPECT_EQ(keyOf(c.exportValue, c.page), c.key) << c.exportValue;
+    // The first reading, before the code page is known, must not take a
+    // key for certain that some code page leaves empty.
+    if (c.key.empty()) {
+      EXPECT_TRUE(mayGiveEmptyKey("KUR: " + c.exportValue)) << c.exportValue;
+    }
   }
 }
 
 TEST(CitationKey, EveryTranslatedCodeGivesItsPlainLetters) {
   for (const ExpectedTranslation& e : kExpectedTranslations) {
+    if (e.code == ';') continue;  // a name separator, no letters: gives nothing
     std::string value(1, static_cast<char>(e.code));
     EXPECT_EQ(keyOf(value), e.plain) << e.code;
-    EXPECT_FALSE(givesEmptyKey(value)) << e.code;
   }
 }
 
@@ -61,16 +75,16 @@ std::string keysOf(const std::vector<KeyedRecord>& records, bool readTwice,
                    TextSet::Hash hash = hashText, const std::vector<KeyedRecord>* changed = nullptr) {
   EntryKeys keys(hash);
   if (readTwice) {
-    for (std::size_t i = 0; i < records.size(); ++i) keys.noteRecord(records[i].kur, records[i].lnr, i + 1);
-    keys.makeKeys();
+    for (std::size_t i = 0; i < records.size(); ++i) {
+      keys.noteRecord("KUR: " + records[i].kur, "LNR: " + records[i].lnr, i + 1);
+    }
+    keys.makeKeys(CodePage::kTable);
   }
   const std::vector<KeyedRecord>& second = changed != nullptr ? *changed : records;
   std::string found;
   for (std::size_t i = 0; i < second.size(); ++i) {
-    std::string kur = second[i].kur, lnr = second[i].lnr, key;
-    translateLine(kur);
-    translateLine(lnr);
-    if (keys.giveKey(second[i].kur, second[i].lnr, kur, lnr, i + 1, key) != Rereading::kSame) {
+    std::string key;
+    if (keys.giveKey("KUR: " + second[i].kur, "LNR: " + second[i].lnr, i + 1, key) != Rereading::kSame) {
       return found + "changed";
     }
     found += key + " ";

@@ -53,15 +53,15 @@ TEST_F(FieldLinesTest, OptionalFieldAndTheBareMark) {
       {"    key         = \"aaa ", "Titel", "\",", "    key         = \"aaa Titel\",\r\n"},
   };
   for (const Case& c : cases) {
-    writeOptionalField(out_, c.before, c.value, c.after,
-                       c.before.find('{') != std::string::npos ? ValueKind::kKey : ValueKind::kText);
+    writeOptionalField(w_, c.before, c.value, c.after,
+                       c.before.find('{') != std::string::npos ? ValueKind::kAsItStands : ValueKind::kText);
     EXPECT_EQ(take(), c.line) << c.before << c.value;
   }
 }
 
 TEST_F(FieldLinesTest, LongValuesAreWrittenWhole) {
   std::string value(2000, 'v');
-  writeOptionalField(out_, "    journal     = \"", value, "\",");
+  writeOptionalField(w_, "    journal     = \"", value, "\",");
   EXPECT_EQ(take(), "    journal     = \"" + value + "\",\r\n");
 }
 
@@ -133,6 +133,7 @@ TEST(SafeValue, EdgesOfTheRules) {
       {"a}{b", "a{\\textbraceright}{\\textbraceleft}b"},
       {"$$ und \\\\&", "$$ und \\\\&"},             // empty math; \\ before & escapes it
       {"\x1a\x7f\t\x14", "\t{\\P}"},
+      {"a\x80" "b^c", "a?b{\\textasciicircum}c"},   // a character without a TeX form
   };
   for (const Case& c : cases) {
     std::string safe;

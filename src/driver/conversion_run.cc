@@ -149,7 +149,14 @@ void collectExportKeys(ConversionRun& run, bool haveRecord, ByteCensus& census) 
   endCensus(r.input);
   if (failureOf(run) != nullptr) return;
   CodePage page = run.encoding.value_or(decideCodePage(census, r.input.byteOrderMark));
-  run.keys.makeKeys(page);
+  if (page != CodePage::kUtf8 && r.input.lineEndsDependOnCodePage) {
+    // Its records are not those the first reading saw, which counted the
+    // characters of UTF-8: the keys are decided as for an export read once.
+    run.keys = EntryKeys();
+    run.keys.readOnceIn(page);
+  } else {
+    run.keys.makeKeys(page);
+  }
   // The second reading starts as the first did, with the same input.
   ExportReader again;
   again.input = std::move(r.input);
@@ -259,5 +266,6 @@ MemoryRun convertInMemory(std::string_view exportBytes, bool nr2note, bool readO
   openConsoleInMemory(run.console, result.console);
   convertRecords(run);
   printSummary(run);
+  result.codePage = run.reader.codePage;
   return result;
 }

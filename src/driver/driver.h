@@ -21,6 +21,7 @@ int runKartconv(const std::vector<std::string>& words);
 struct MemoryRun {
   std::string bibtex;
   std::string console;
+  CodePage codePage = CodePage::kTable;  // how the export was read
 };
 // `readOnce` reads it as an export that cannot be read twice (a pipe);
 // `encoding` is the code page an --encoding option names.

@@ -177,24 +177,45 @@ bool atEnd(TextInput& in) { return !fill(in) || *in.pos == kEndOfInput; }
 void readLine(TextInput& in, std::string& line) {
   line.clear();
   // Take characters until 255 are taken or a line feed or code 26 is next.
-  // A carriage return counts as taken but is not kept. In UTF-8, 255
-  // characters take at most four times as many bytes; those are cut below.
-  std::size_t limit = in.countsCharacters ? 4 * kMaxLineLength : kMaxLineLength;
+  // A carriage return counts as taken but is not kept.
   std::size_t taken = 0;
-  while (taken < limit && fill(in)) {
+  std::size_t consumed = 0;  // bytes, carriage returns among them
+  while (taken < kMaxLineLength && fill(in)) {
+    std::size_t room = kMaxLineLength - taken;
     const char* start = in.pos;
-    const char* stop = in.pos + std::min<std::size_t>(in.end - in.pos, limit - taken);
+    // A character of UTF-8 takes up to four bytes.
+    std::size_t look = in.countsCharacters ? 4 * room : room;
+    const char* stop = in.pos + std::min<std::size_t>(in.end - in.pos, look);
     // All three stops are control characters, below a blank.
     const char* p = findFirstOf<kControlRanges>(start, stop, kLineStop);
-    line.append(start, p);
-    taken += p - start;
+    std::string_view piece(start, static_cast<std::size_t>(p - start));
+    if (in.countsCharacters) {
+      std::size_t fits = utf8BytesOf(piece, room);
+      taken += utf8Characters(piece.substr(0, fits));
+      if (fits < piece.size()) {
+        // The 255th character ends before the line does.
+        line.append(piece.substr(0, fits));
+        in.pos = start + fits;
+        break;
+      }
+    } else {
+      taken += piece.size();
+    }
+    consumed += piece.size();
+    line.append(piece);
     in.pos = p;
     if (p == stop) continue;
     if (*p != '\r') break;  // line feed or code 26: the line is complete
     ++in.pos;
     ++taken;
+    // Read by bytes, a carriage return past the 255th byte that no line feed
+    // follows would have ended the line.
+    if (consumed++ >= kMaxLineLength && fill(in) && *in.pos != '\n') in.lineEndsDependOnCodePage = true;
   }
-  if (in.countsCharacters) line.resize(utf8BytesOf(line, kMaxLineLength));
+  // The rest of the 255th character, where the look ended before it did.
+  if (in.countsCharacters && taken == kMaxLineLength) {
+    while (fill(in) && !startsCharacter(*in.pos)) line += *in.pos++;
+  }
   // Move past the end of the line. Only the rest of an overlong line is left
   // here; a carriage return ends it too, with one line feed right after it.
   while (fill(in)) {

@@ -70,6 +70,10 @@ struct TextInput {
   bool atStart = true;     // nothing was read from the input yet
   // The line limit counts characters of UTF-8 instead of bytes.
   bool countsCharacters = false;
+  // Counting characters, a line went on past a lone carriage return where
+  // counting bytes would have ended it: the export's lines are not the same
+  // in every code page.
+  bool lineEndsDependOnCodePage = false;
   ByteCensus* census = nullptr;  // counts every byte read, where set
 };
 

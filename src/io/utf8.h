@@ -59,14 +59,26 @@ inline char32_t utf8CodeAt(std::string_view text, std::size_t i, std::size_t len
   return code;
 }
 
-// The number of bytes that the first `characters` characters of `text`
-// take, where each well-formed sequence is one character and each byte of a
-// broken one is one.
+// Lines are limited and values start by characters: in UTF-8 a character
+// starts at every byte that is no continuation byte (10xxxxxx), so that a
+// line can be counted piece by piece as it is read.
+inline bool startsCharacter(char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }
+
+// The number of characters that start in `text`.
+inline std::size_t utf8Characters(std::string_view text) {
+  std::size_t count = 0;
+  for (char c : text) count += startsCharacter(c) ? 1 : 0;
+  return count;
+}
+
+// The number of bytes before the character after the first `characters`
+// characters of `text` (all of it where it holds no more).
 inline std::size_t utf8BytesOf(std::string_view text, std::size_t characters) {
   std::size_t i = 0;
-  for (; characters > 0 && i < text.size(); --characters) {
-    std::size_t length = utf8SequenceAt(text, i);
-    i += length == 0 ? 1 : length;
+  for (; i < text.size(); ++i) {
+    if (!startsCharacter(text[i])) continue;
+    if (characters == 0) break;
+    --characters;
   }
   return i;
 }

@@ -173,7 +173,9 @@ TEST_F(DamagedInputTest, RandomBinaryBytes) {
     std::string consoleBytes;
     std::string bib = convert(*bytes, consoleBytes);
     MemoryRun inMemory = convertInMemory(*bytes, false);
-    EXPECT_TRUE(consoleBytes.starts_with(consoleOfRun(model.records.size())));
+    // Runs of "\x81" alone are letters of code page 437 only.
+    std::string codePage = bytes == &lineEndRich ? "Zeichensatz: Codepage 437\r\n" : "";
+    EXPECT_TRUE(consoleBytes.starts_with(consoleOfRun(model.records.size(), "", 0, codePage)));
     EXPECT_EQ(consoleBytes, kBanner + inMemory.console);
     EXPECT_TRUE(bib == inMemory.bibtex) << "file run differs from memory run";
     EXPECT_EQ(checkConversion(*bytes), "");

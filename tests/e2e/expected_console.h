@@ -16,12 +16,12 @@ inline const std::string kUsage =
 // count as the 16-bit counter shows it, the count of keys given anew when
 // there are any, then `closing` (the Nr2Note line).
 inline std::string consoleOfRun(std::size_t entries, const std::string& closing = "",
-                                std::size_t renamedKeys = 0) {
+                                std::size_t renamedKeys = 0, const std::string& codePageLine = "") {
   std::string renamed;
   if (renamedKeys != 0) {
     renamed = std::to_string(renamedKeys) + " Schl\x81ssel neu vergeben (leer oder doppelt)\r\n";
   }
-  return kBanner + "Lese ersten Eintrag...\r\nAnalysiere Struktur...\r\nSchreibe Eintraege " +
+  return kBanner + "Lese ersten Eintrag...\r\nAnalysiere Struktur...\r\n" + codePageLine + "Schreibe Eintraege " +
          std::string(entries, '.') + "\r\n" + std::to_string(entries % 65536) +
          " Eintr\x84ge geschrieben\r\n" + renamed + closing;
 }
