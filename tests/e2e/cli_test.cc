@@ -2,6 +2,7 @@
 // outside: console bytes, exit code, and what happens to the files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -53,6 +54,77 @@ TEST_F(CliTest, WrongNumberOfArgumentsShowsUsageAndCreatesNothing) {
     EXPECT_FALSE(fileExists(path("x.bib")));
     EXPECT_FALSE(fileExists(path("b")));
   }
+}
+
+TEST_F(CliTest, OptionsStandAnywhereAndHelpAndVersionWin) {
+  const std::string usageLines = kUsage.substr(kUsage.find("Aufruf"));
+  struct Case {
+    std::vector<std::string> args;
+    int exitCode;
+    std::string out;  // after the banner; "" for the help text
+    bool converts;
+  };
+  const std::vector<Case> cases = {
+      {{"--version"}, 0, "", false},
+      {{"X", "--version", "Y", "--bogus"}, 0, "", false},
+      {{"--help"}, 0, "help", false},
+      {{exportPath_, path("out.bib"), "--help"}, 0, "help", false},
+      {{"--bogus", exportPath_, path("out.bib")}, 9, "Unbekannte Option: --bogus\r\n" + usageLines, false},
+      {{exportPath_, path("out.bib"), "--encoding"}, 9, "Unbekannte Option: --encoding\r\n" + usageLines, false},
+      {{exportPath_, path("out.bib"), "--enc\xFC"}, 9, "Unbekannte Option: --enc?\r\n" + usageLines, false},
+      {{"--encoding=ebcdic", exportPath_, path("out.bib")}, 9,
+       "Unbekannter Zeichensatz: ebcdic\r\n" + usageLines, false},
+      {{"--encoding=CP437", exportPath_, "--encoding=utf8", path("out.bib")}, 0,
+       consoleOfRun(2, "", 1, "Zeichensatz: UTF-8\r\n").substr(kBanner.size()), true},
+      // After "--" every word is a word: here an ignored third word.
+      {{exportPath_, "--", path("out.bib"), "--help"}, 0, consoleOfRun(2, "", 1).substr(kBanner.size()), true},
+  };
+  for (const Case& c : cases) {
+    ProgramResult r = runProgram(c.args);
+    std::string shown = c.args.empty() ? "" : c.args[0];
+    EXPECT_EQ(r.exitCode, c.exitCode) << shown;
+    if (c.out == "help") {
+      EXPECT_TRUE(r.out.starts_with(kBanner + usageLines)) << r.out;
+      EXPECT_NE(r.out.find("--encoding=NAME"), std::string::npos);
+      EXPECT_NE(r.out.find("Exitcodes"), std::string::npos);
+      EXPECT_TRUE(std::all_of(r.out.begin(), r.out.end(), [](char ch) { return ch > 0; })) << "not ASCII";
+    } else {
+      EXPECT_EQ(r.out, kBanner + c.out) << shown;
+    }
+    EXPECT_EQ(fileExists(path("out.bib")), c.converts) << shown;
+    fs::remove(path("out.bib"));
+  }
+}
+
+// A pipe can only tell its code page by a byte-order mark at its start.
+TEST_F(CliTest, APipeIsReadInUtf8WhereItBeginsWithTheByteOrderMark) {
+  const std::string record = "TYP: Art\nKUR: M\xC3\xBCller90\nTIT: Gr\xC3\xBC\xC3\x9F" "e\n\n";
+  ProgramResult marked = talkToProgram({"/dev/stdin", path("marked.bib")},
+                                       [&](Dialogue& d) { d.send("\xEF\xBB\xBF" + record); });
+  EXPECT_EQ(marked.out, consoleOfRun(1, "", 0, "Zeichensatz: UTF-8\r\n"));
+  std::string bib = readFile(path("marked.bib"));
+  EXPECT_TRUE(bib.starts_with("@ARTICLE{Muller90,")) << bib;
+  EXPECT_NE(bib.find("title       = \"Gr{\\\"u}\\ss{}e\""), std::string::npos) << bib;
+  ProgramResult plain = talkToProgram({"/dev/stdin", path("plain.bib"), "--encoding=utf8"},
+                                      [&](Dialogue& d) { d.send(record); });
+  EXPECT_EQ(readFile(path("plain.bib")), readFile(path("marked.bib")));
+}
+
+// Counting the characters of UTF-8, the first reading met a lone carriage
+// return that a reading by bytes takes as a line end: the records it saw
+// are not the export's, whose keys are then decided as a pipe's are.
+TEST_F(CliTest, LinesThatEndOnlyWhenReadByBytesGiveTheirRecords) {
+  // By bytes, the first carriage return ends the long line and the next
+  // line is empty, which closes the record.
+  const std::string longLine = "TIT: " + std::string(300, '\x81') + "\r\r\nTYP: Art\n";
+  writeFile(exportPath_, "TYP: Art\nKUR: A\nTIT: x\n\nTYP: Art\nKUR: A\n" + longLine + "\n");
+  ProgramResult file = runProgram({exportPath_, path("file.bib")});
+  EXPECT_EQ(file.exitCode, 0) << file.out << file.err;
+  ProgramResult pipe = talkToProgram({"/dev/stdin", path("pipe.bib"), "--encoding=cp437"},
+                                     [&](Dialogue& d) { d.send(readFile(exportPath_)); });
+  EXPECT_EQ(readFile(path("file.bib")), readFile(path("pipe.bib")));
+  EXPECT_NE(readFile(path("file.bib")).find("@ARTICLE{A-2,"), std::string::npos);
+  EXPECT_NE(readFile(path("file.bib")).find("@ARTICLE{KART3,"), std::string::npos);
 }
 
 TEST_F(CliTest, MissingOrUnreadableExportGivesExitCode8) {
