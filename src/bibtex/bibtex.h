@@ -32,12 +32,13 @@ struct EntryWriter {
 // Writes the current record's entry and one empty line after it.
 void selectEntryTemplate(EntryWriter& w);
 
-// The citation key that every BibTeX reader takes, from `letters`: a value
-// as keyLettersInto gives it. An accent command typed in the export stands
-// for its letters; then only ASCII letters, digits and - _ : . / + stay.
-std::string citationKey(std::string_view letters);
-// The citation key of `value` as it stands in the export, read in `page`.
+// The citation key that every BibTeX reader takes of `value` as it stands
+// in the export, read in `page`: each letter gives its base letters (see
+// keyLettersInto), an accent command typed in the export the letters it
+// stands for; then only ASCII letters, digits and - _ : . / + stay. The
+// second form builds the key in `key` with `letters` as scratch.
 std::string keyOfValue(std::string_view value, CodePage page);
+void keyOfValueInto(std::string_view value, CodePage page, std::string& key, std::string& letters);
 // For a whole line of the export as the first reading takes it, before the
 // code page is known: false where its value gives a key in every code page
 // (it holds a character that keys keep); true where it may give none.

@@ -26,7 +26,8 @@ bool keptInKey(char c) { return kKeptInKey[static_cast<unsigned char>(c)]; }
 // line is read count: from the sixth character of UTF-8 on (never before the
 // sixth byte) up to the 255th byte.
 bool holdsKeptCharacter(std::string_view line) {
-  std::size_t start = utf8BytesOf(line, 5);
+  auto ascii = [](char c) { return static_cast<unsigned char>(c) < 128; };
+  std::size_t start = line.size() > 5 && std::all_of(line.begin(), line.begin() + 5, ascii) ? 5 : utf8BytesOf(line, 5);
   std::size_t end = std::min<std::size_t>(line.size(), kMaxLineLength);
   return start < end && std::any_of(line.begin() + static_cast<std::ptrdiff_t>(start),
                                     line.begin() + static_cast<std::ptrdiff_t>(end), keptInKey);
@@ -34,16 +35,20 @@ bool holdsKeptCharacter(std::string_view line) {
 
 }  // namespace
 
-std::string citationKey(std::string_view letters) {
+void keyOfValueInto(std::string_view value, CodePage page, std::string& key, std::string& letters) {
+  keyLettersInto(value, page, letters);
+  key.clear();
   // Most keys are typed as keys: nothing to drop and no accent command.
-  if (std::all_of(letters.begin(), letters.end(), keptInKey)) return std::string(letters);
-  std::string key;
+  if (std::all_of(letters.begin(), letters.end(), keptInKey)) {
+    key.append(letters);
+    return;
+  }
   for (std::size_t i = 0; i < letters.size();) {
     char c = letters[i];
     std::string_view plain;
     std::size_t length = 0;
     // An accent command typed in the export stands for its letters.
-    if ((c == '{' || c == '\\') && letterFormAt(letters.substr(i), plain, length)) {
+    if ((c == '{' || c == '\\') && letterFormAt(std::string_view(letters).substr(i), plain, length)) {
       key += plain;
       i += length;
       continue;
@@ -51,13 +56,12 @@ std::string citationKey(std::string_view letters) {
     if (keptInKey(c)) key += c;
     ++i;
   }
-  return key;
 }
 
 std::string keyOfValue(std::string_view value, CodePage page) {
-  std::string letters;
-  keyLettersInto(value, page, letters);
-  return citationKey(letters);
+  std::string key, letters;
+  keyOfValueInto(value, page, key, letters);
+  return key;
 }
 
 bool mayGiveEmptyKey(std::string_view line) { return !holdsKeptCharacter(line); }

@@ -158,19 +158,20 @@ std::string_view sharedPart(std::string_view source, std::string& shared) {
 // The record's fingerprint.
 std::uint32_t fingerprintOf(std::uint64_t hash) { return static_cast<std::uint32_t>(hash >> 32); }
 
-// The key that `source` gives read in `page`, in its own letter case; false
-// where it is not the KUR's own (the KUR gave none).
-bool makeKey(std::string_view source, CodePage page, std::string& key) {
+// The key that `source` gives read in `page`, in its own letter case, built
+// with `letters` as scratch; false where it is not the KUR's own (the KUR
+// gave none).
+bool makeKey(std::string_view source, CodePage page, std::string& key, std::string& letters) {
   auto value = [&](std::string_view line) {
     line = cutLine(line, page);
     return line.substr(valueStart(line, page));
   };
   std::size_t numberAt = std::min(source.find('\n'), source.size());
-  key = keyOfValue(value(source.substr(1, numberAt - 1)), page);
+  keyOfValueInto(value(source.substr(1, numberAt - 1)), page, key, letters);
   if (!key.empty() || source[0] == 'K') return true;
   std::string_view rest = source.substr(numberAt + 1);
   std::size_t entryAt = std::min(rest.find('\n'), rest.size());
-  key = keyOfValue(value(rest.substr(0, entryAt)), page);
+  keyOfValueInto(value(rest.substr(0, entryAt)), page, key, letters);
   key.insert(0, "KART");
   if (key.size() == 4) key += rest.substr(entryAt + 1);
   return false;
@@ -235,7 +236,7 @@ void EntryKeys::makeKeys(CodePage page) {
   std::vector<std::uint32_t> keyOfSource;
   keyOfSource.reserve(sources);
   sources_.drain([&](std::string_view source) {
-    makeKey(source, page, key_);
+    makeKey(source, page, key_, letters_);
     lowerCaseInto(key_, lower_);
     keyOfSource.push_back(askFor(lower_));
   });
@@ -246,7 +247,7 @@ void EntryKeys::makeKeys(CodePage page) {
 Rereading EntryKeys::giveKey(std::string_view keyLine, std::string_view numberLine,
                              std::uint64_t entryNumber, std::string& key) {
   std::string_view source = keySource(keyLine, numberLine, entryNumber, source_);
-  bool renamed = !makeKey(source, page_, key);
+  bool renamed = !makeKey(source, page_, key, letters_);
   std::uint32_t number;
   if (made_) {
     // The record must be the one the first reading saw at this place; then

@@ -143,5 +143,6 @@ class EntryKeys {
   std::string source_;
   std::string shared_;
   std::string key_;
+  std::string letters_;
   std::string lower_;
 };

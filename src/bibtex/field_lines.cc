@@ -40,8 +40,7 @@ void writeSafeValue(EntryWriter& w, Field value, ValueKind kind) {
     return;
   }
   std::string safe;
-  bool changed = makeSafe(value.text, kind, safe);
-  w.withoutTexForm += static_cast<std::uint64_t>(std::count(value.text.begin(), value.text.end(), kNoTexForm));
+  bool changed = makeSafe(value.text, kind, safe, w.withoutTexForm);
   write(w.out, changed ? std::string_view(safe) : value.text);
 }
 

@@ -137,7 +137,8 @@ TEST(SafeValue, EdgesOfTheRules) {
   };
   for (const Case& c : cases) {
     std::string safe;
-    bool changed = makeSafe(c.value, ValueKind::kText, safe);
+    std::uint64_t marks = 0;
+    bool changed = makeSafe(c.value, ValueKind::kText, safe, marks);
     EXPECT_EQ(changed ? safe : c.value, c.written) << c.value;
     EXPECT_EQ(changed, c.written != c.value) << c.value << ": said it changed nothing";
   }

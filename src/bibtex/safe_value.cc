@@ -37,7 +37,7 @@ static_assert([] {
   return true;
 }(), "a byte that the first step changes counts as plain text");
 
-void replaceBytes(std::string_view value, std::string& out) {
+void replaceBytes(std::string_view value, std::string& out, std::uint64_t& withoutTexForm) {
   out.clear();
   for (char c : value) {
     const ByteAction& action = kByteActions[static_cast<unsigned char>(c)];
@@ -45,6 +45,7 @@ void replaceBytes(std::string_view value, std::string& out) {
       out += c;
     } else {
       out += action.text;
+      withoutTexForm += c == kNoTexForm ? 1 : 0;
     }
   }
 }
@@ -162,10 +163,10 @@ void escapeSpecials(const std::string& value, std::string& out) {
 
 }  // namespace
 
-bool makeSafe(std::string_view value, ValueKind kind, std::string& out) {
+bool makeSafe(std::string_view value, ValueKind kind, std::string& out, std::uint64_t& withoutTexForm) {
   if (kind != ValueKind::kText) return false;
   std::string between;
-  replaceBytes(value, out);
+  replaceBytes(value, out, withoutTexForm);
   replaceUnmatchedBraces(out, between);
   braceQuotes(between, out);
   escapeSpecials(out, between);

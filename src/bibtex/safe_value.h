@@ -5,6 +5,7 @@
 // runs into the following fields and entries or stops the LaTeX run.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -46,4 +47,5 @@ struct Field {
 };
 // The four steps above on `value`: false when no step would change it (it
 // is written as it stands); otherwise true, with the safe value in `out`.
-bool makeSafe(std::string_view value, ValueKind kind, std::string& out);
+// Adds the characters written as "?" to `withoutTexForm`.
+bool makeSafe(std::string_view value, ValueKind kind, std::string& out, std::uint64_t& withoutTexForm);

@@ -1,6 +1,7 @@
 #include "convert/translate.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "bibtex/plain_text.h"
@@ -111,34 +112,93 @@ static_assert(std::all_of(kCharacters.begin(), kCharacters.end(),
 static_assert(std::is_sorted(kCharacters.begin(), kCharacters.end(),
                              [](const Character& a, const Character& b) { return a.code < b.code; }));
 
-// What a byte above 127 becomes in a code page of one byte per character:
-// its TeX form, padded so that a short one is copied with one fixed-size
-// move, and the letters a key keeps of it.
+// What the translation does with a byte, in one code page and one kind of
+// field (names or not): nothing; mark the value as not plain text; replace
+// the byte by its TeX form; or, in UTF-8, read the character it starts.
+enum class ByteAction : std::uint8_t { kKeep, kNotPlain, kReplace, kDecode };
+
+// A byte's TeX form, padded so that a short one is copied with one
+// fixed-size move.
 struct ByteForm {
   char padded[16];
-  std::string_view tex;
-  std::string_view letters;
+  const char* text;  // the whole form
+  std::uint8_t size;
+  ByteAction action;
+  bool marked;  // the form is the mark of a character without one
 };
 using ByteForms = std::array<ByteForm, 256>;
 
-constexpr ByteForms formsOf(CodePage page) {
+constexpr ByteForm formOf(std::string_view tex) {
+  ByteForm form{};
+  form.text = tex.data();
+  form.size = static_cast<std::uint8_t>(tex.size());
+  form.action = ByteAction::kReplace;
+  form.marked = tex == kNoTexFormText;
+  for (std::size_t i = 0; i < tex.size() && i < sizeof form.padded; ++i) form.padded[i] = tex[i];
+  return form;
+}
+
+constexpr ByteForms formsOf(CodePage page, bool names) {
   ByteForms forms{};
-  for (int b = 128; b < 256; ++b) {
-    char32_t code = characterOf(page, static_cast<unsigned char>(b));
-    ByteForm& form = forms[b];
-    form.tex = code == 0 ? kNoTexFormText : texOf(code);
-    form.letters = lettersOf(code);
-    for (std::size_t i = 0; i < form.tex.size() && i < sizeof form.padded; ++i) form.padded[i] = form.tex[i];
+  for (int b = 0; b < 256; ++b) {
+    if (b < 128) {
+      forms[b].action = kNotPlainText[b] ? ByteAction::kNotPlain : ByteAction::kKeep;
+    } else if (page == CodePage::kUtf8) {
+      forms[b].action = ByteAction::kDecode;
+    } else {
+      char32_t code = characterOf(page, static_cast<unsigned char>(b));
+      forms[b] = formOf(code == 0 ? kNoTexFormText : texOf(code));
+    }
   }
+  if (names) forms[';'] = formOf(" and ");
   return forms;
 }
 
-constexpr std::array<ByteForms, 4> kByteForms = {
-    formsOf(CodePage::kTable), formsOf(CodePage::kCp437), formsOf(CodePage::kLatin1),
-    formsOf(CodePage::kCp1252)};
+constexpr std::array<std::array<ByteForms, 2>, 5> kByteForms = [] {
+  std::array<std::array<ByteForms, 2>, 5> all{};
+  for (CodePage page : {CodePage::kTable, CodePage::kCp437, CodePage::kLatin1, CodePage::kCp1252, CodePage::kUtf8}) {
+    for (bool names : {false, true}) all[static_cast<int>(page)][names] = formsOf(page, names);
+  }
+  return all;
+}();
+
+// The letters a key keeps of each byte above 127, per code page of one byte
+// per character.
+using ByteLetters = std::array<std::string_view, 256>;
+constexpr std::array<ByteLetters, 4> kByteLetters = [] {
+  std::array<ByteLetters, 4> all{};
+  for (CodePage page : {CodePage::kTable, CodePage::kCp437, CodePage::kLatin1, CodePage::kCp1252}) {
+    for (int b = 128; b < 256; ++b) {
+      all[static_cast<int>(page)][b] = lettersOf(characterOf(page, static_cast<unsigned char>(b)));
+    }
+  }
+  return all;
+}();
 
 // Every byte that is not plain text, ";" and every byte above 127.
 constexpr ByteSet kStopsWhilePlain = kNotPlainOrSemicolon;
+
+// The character of UTF-8 that starts at `at` in `text`: from where its form
+// replaces the text (the letter before it, where a combining accent makes
+// one letter with it), how many bytes it replaces, and its form. `copied`
+// is where the text not yet replaced starts.
+struct Decoded {
+  const char* start;
+  std::size_t length;
+  std::string_view tex;
+};
+Decoded decodeAt(std::string_view text, const char* at, const char* copied) {
+  auto i = static_cast<std::size_t>(at - text.data());
+  std::size_t length = utf8SequenceAt(text, i);
+  if (length == 0) return {at, 1, kNoTexFormText};
+  char32_t code = utf8CodeAt(text, i, length);
+  if (!isCombiningAccent(code)) return {at, length, texOf(code)};
+  // A 7-bit letter before a combining accent, not yet replaced, is one
+  // letter with it where there is one.
+  const Character* letter = at > copied ? composed(at[-1], code) : nullptr;
+  if (letter != nullptr) return {at - 1, length + 1, letter->tex};
+  return {at, length, kNoTexFormText};
+}
 
 }  // namespace
 
@@ -175,28 +235,45 @@ std::string_view codePageTitle(CodePage page) {
   }
 }
 
+namespace {
+
+// Windows-1252's quotes, dashes, euro sign and the like among 128 to 159;
+// code page 437 has letters there.
+bool isWindowsSign(int c) {
+  return c == 128 || c == 130 || c == 132 || c == 133 || c == 139 || (c >= 145 && c <= 151) || c == 153 ||
+         c == 155;
+}
+
+// Letters that ISO 8859-1 has and code page 437 has not at the same code:
+// À to ß, and à â ä ç è é ê ë î ï ô ö û ü.
+bool holdsLatin1Letter(const ByteCensus& census) {
+  const auto& seen = census.seen;
+  bool found = std::any_of(seen.begin() + 192, seen.begin() + 224, [](bool b) { return b; });
+  for (int c : {224, 226, 228, 231, 232, 233, 234, 235, 238, 239, 244, 246, 251, 252}) found = found || seen[c];
+  return found;
+}
+
+}  // namespace
+
+bool codePageSettled(const ByteCensus& census) {
+  bool dosLetter = false;
+  for (int c = 128; c < 160; ++c) dosLetter = dosLetter || (census.seen[c] && !isWindowsSign(c));
+  return !census.wellFormedUtf8 && dosLetter && holdsLatin1Letter(census);
+}
+
 CodePage decideCodePage(const ByteCensus& census, bool byteOrderMark) {
   const auto& seen = census.seen;
   bool anyHigh = std::any_of(seen.begin() + 128, seen.end(), [](bool b) { return b; });
   if (byteOrderMark || (census.wellFormedUtf8 && anyHigh)) return CodePage::kUtf8;
-  // Letters that ISO 8859-1 has and code page 437 has not at the same code:
-  // À to ß, and à â ä ç è é ê ë î ï ô ö û ü.
-  bool latin1Letter = std::any_of(seen.begin() + 192, seen.begin() + 224, [](bool b) { return b; });
-  for (int c : {224, 226, 228, 231, 232, 233, 234, 235, 238, 239, 244, 246, 251, 252}) {
-    latin1Letter = latin1Letter || seen[c];
-  }
+  bool latin1Letter = holdsLatin1Letter(census);
   bool dosOnly = std::any_of(seen.begin() + 128, seen.begin() + 160, [](bool b) { return b; });
   if (dosOnly && !latin1Letter) return CodePage::kCp437;
   if (!dosOnly && latin1Letter) return CodePage::kLatin1;
   if (latin1Letter) {
-    // Windows' quotes, dashes, euro sign and the like; code page 437's ü, ì,
-    // Å, É and ¥ (129, 141, 143, 144, 157) are no sign of Windows-1252.
+    // Code page 437's ü, ì, Å, É and ¥ (129, 141, 143, 144, 157), and its
+    // other letters there, are no sign of Windows-1252.
     bool windowsSignsOnly = true;
-    for (int c = 128; c < 160; ++c) {
-      bool sign = c == 128 || c == 130 || c == 132 || c == 133 || c == 139 || (c >= 145 && c <= 151) ||
-                  c == 153 || c == 155;
-      windowsSignsOnly = windowsSignsOnly && (sign || !seen[c]);
-    }
+    for (int c = 128; c < 160; ++c) windowsSignsOnly = windowsSignsOnly && (isWindowsSign(c) || !seen[c]);
     if (windowsSignsOnly) return CodePage::kCp1252;
   }
   return CodePage::kTable;
@@ -206,13 +283,13 @@ char32_t characterOfByte(CodePage page, unsigned char byte) { return characterOf
 
 bool translateInto(std::string_view text, CodePage page, bool names, std::string& out,
                    std::string& scratch) {
-  const ByteForms& forms = kByteForms[page == CodePage::kUtf8 ? 0 : static_cast<int>(page)];
+  const ByteForms& forms = kByteForms[static_cast<int>(page)][names];
   char* o = nullptr;
   const char* copied = text.data();
   bool plain = true;
-  // Writes `tex` in place of the `length` bytes at `at`, after the bytes
+  // Writes `form` in place of the `length` bytes at `at`, after the bytes
   // before them that stay as they are.
-  auto replace = [&](const char* at, std::size_t length, std::string_view tex, const char* padded) {
+  auto replace = [&](const char* at, std::size_t length, const ByteForm& form) {
     if (o == nullptr) {
       // Room for the longest form of every byte and one padded copy; the
       // scratch area only grows, so that it is filled with zeros once.
@@ -222,52 +299,36 @@ bool translateInto(std::string_view text, CodePage page, bool names, std::string
     }
     std::memcpy(o, copied, static_cast<std::size_t>(at - copied));
     o += at - copied;
-    if (padded != nullptr && tex.size() <= 16) {
-      std::memcpy(o, padded, 16);
+    if (form.size <= sizeof form.padded) {
+      std::memcpy(o, form.padded, sizeof form.padded);
     } else {
-      std::memcpy(o, tex.data(), tex.size());
+      std::memcpy(o, form.text, form.size);
     }
-    o += tex.size();
+    o += form.size;
     copied = at + length;
-    if (tex == kNoTexFormText) plain = false;
+    plain = plain && !form.marked;
   };
   // One scan finds the characters to replace and the bytes that are not
   // plain. Unchanged stretches are copied whole.
   forEachOf<kNotPlainOrSemicolonRanges>(text.data(), text.data() + text.size(), kStopsWhilePlain,
                                         [&](const char* at) {
-    auto byte = static_cast<unsigned char>(*at);
-    if (byte == ';') {
-      if (names) replace(at, 1, " and ", nullptr);
-      return;
-    }
-    if (byte < 128) {
-      plain = false;
-      return;
-    }
-    if (page != CodePage::kUtf8) {
-      replace(at, 1, forms[byte].tex, forms[byte].padded);
-      return;
-    }
-    // The later bytes of a sequence already translated.
-    if (at < copied) return;
-    auto i = static_cast<std::size_t>(at - text.data());
-    std::size_t length = utf8SequenceAt(text, i);
-    if (length == 0) {
-      replace(at, 1, kNoTexFormText, nullptr);
-      return;
-    }
-    char32_t code = utf8CodeAt(text, i, length);
-    if (!isCombiningAccent(code)) {
-      replace(at, length, texOf(code), nullptr);
-      return;
-    }
-    // A 7-bit letter before a combining accent, not yet replaced, is one
-    // letter with it where there is one.
-    const Character* letter = at > copied ? composed(at[-1], code) : nullptr;
-    if (letter != nullptr) {
-      replace(at - 1, length + 1, letter->tex, nullptr);
-    } else {
-      replace(at, length, kNoTexFormText, nullptr);
+    const ByteForm& form = forms[static_cast<unsigned char>(*at)];
+    switch (form.action) {
+      case ByteAction::kKeep:
+        return;
+      case ByteAction::kNotPlain:
+        plain = false;
+        return;
+      case ByteAction::kReplace:
+        replace(at, 1, form);
+        return;
+      case ByteAction::kDecode:
+        // The later bytes of a sequence already translated.
+        if (at >= copied) {
+          Decoded character = decodeAt(text, at, copied);
+          replace(character.start, character.length, formOf(character.tex));
+        }
+        return;
     }
   });
   std::string_view result = text;
@@ -290,13 +351,15 @@ bool translateInto(std::string_view text, CodePage page, bool names, std::string
 
 void keyLettersInto(std::string_view value, CodePage page, std::string& out) {
   out.clear();
-  const ByteForms& forms = kByteForms[page == CodePage::kUtf8 ? 0 : static_cast<int>(page)];
+  const ByteLetters& letters = kByteLetters[page == CodePage::kUtf8 ? 0 : static_cast<int>(page)];
   for (std::size_t i = 0; i < value.size();) {
     auto byte = static_cast<unsigned char>(value[i]);
     if (byte < 128) {
-      out += value[i++];
+      std::size_t start = i;
+      while (i < value.size() && static_cast<unsigned char>(value[i]) < 128) ++i;
+      out.append(value.substr(start, i - start));
     } else if (page != CodePage::kUtf8) {
-      out += forms[byte].letters;
+      out += letters[byte];
       ++i;
     } else {
       std::size_t length = utf8SequenceAt(value, i);
@@ -355,14 +418,6 @@ void webAddressInto(std::string_view value, CodePage page, std::string& out) {
       out += c;
     }
   }
-}
-
-std::size_t valueStart(std::string_view line, CodePage page) {
-  return page == CodePage::kUtf8 ? utf8BytesOf(line, 5) : std::min<std::size_t>(line.size(), 5);
-}
-
-std::string_view cutLine(std::string_view line, CodePage page) {
-  return line.substr(0, page == CodePage::kUtf8 ? utf8BytesOf(line, kMaxLineLength) : kMaxLineLength);
 }
 
 std::string upperCase(std::string_view text) {

@@ -7,6 +7,7 @@
 // separator " and ".
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <string>
@@ -28,6 +29,9 @@ std::string_view codePageTitle(CodePage page);
 // and none of ISO 8859-1's; ISO 8859-1 for the other way round; Windows-1252
 // for ISO 8859-1 letters with Windows' quotes and dashes; else the table.
 CodePage decideCodePage(const ByteCensus& census, bool byteOrderMark);
+// True once more bytes cannot change the decision: an export that holds
+// bytes of both kinds and a code page 437 letter is read by the table.
+bool codePageSettled(const ByteCensus& census);
 
 // The Unicode character that byte `byte` (128 to 255) stands for in a code
 // page of one byte per character; 0 where Windows-1252 leaves it undefined.
@@ -66,11 +70,15 @@ bool letterFormAt(std::string_view rest, std::string_view& letters, std::size_t&
 // character above 127); "%", "#", "[" and "]" stay.
 void webAddressInto(std::string_view value, CodePage page, std::string& out);
 
-// Where the value of a line of the export starts: after its sixth character,
+// Where the value of a line of the export starts: at its sixth character,
 // counted in characters of UTF-8 for a UTF-8 export.
-std::size_t valueStart(std::string_view line, CodePage page);
+inline std::size_t valueStart(std::string_view line, CodePage page) {
+  return page == CodePage::kUtf8 ? utf8BytesOf(line, 5) : std::min<std::size_t>(line.size(), 5);
+}
 // A line as a reading in `page` keeps it: its first 255 characters.
-std::string_view cutLine(std::string_view line, CodePage page);
+inline std::string_view cutLine(std::string_view line, CodePage page) {
+  return line.substr(0, page == CodePage::kUtf8 ? utf8BytesOf(line, kMaxLineLength) : kMaxLineLength);
+}
 
 // Appends the UTF-8 form of `code`.
 void appendUtf8(std::string& out, char32_t code);

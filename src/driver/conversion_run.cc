@@ -180,6 +180,9 @@ void convertRecords(ConversionRun& run) {
   ByteCensus census;
   r.input.skipsByteOrderMark = run.encoding.value_or(CodePage::kUtf8) == CodePage::kUtf8;
   if (twice) {
+    // A code page the command line names needs no census.
+    census.ended = run.encoding.has_value();
+    census.settled = codePageSettled;
     startCensus(r.input, census);
     r.input.countsCharacters = true;
   } else {

@@ -30,10 +30,17 @@ constexpr ByteSet kCensusStop = [] {
 static_assert(coversSet(kCensusRanges, kCensusStop));
 
 void countBytes(ByteCensus& census, const char* p, const char* end) {
+  // In slices, with a look after each whether counting may stop.
+  constexpr std::ptrdiff_t kSlice = 64 * 1024;
+  if (end - p > kSlice) {
+    for (; p != end && !census.ended; p += std::min(kSlice, end - p)) countBytes(census, p, p + std::min(kSlice, end - p));
+    return;
+  }
+  if (census.settled != nullptr && census.settled(census)) census.ended = true;
   while (!census.ended && p != end) {
     const char* next = findFirstOf<kCensusRanges>(p, end, kCensusStop);
     // A 7-bit byte inside a sequence breaks it.
-    if (next != p && census.utf8.needed > 0) {
+    if (next != p && census.utf8.needed > 0 && census.wellFormedUtf8) {
       census.wellFormedUtf8 = false;
       census.utf8 = {};
     }
@@ -44,7 +51,7 @@ void countBytes(ByteCensus& census, const char* p, const char* end) {
       return;
     }
     census.seen[byte] = true;
-    if (!utf8Step(census.utf8, byte)) census.wellFormedUtf8 = false;
+    if (census.wellFormedUtf8 && !utf8Step(census.utf8, byte)) census.wellFormedUtf8 = false;
     p = next + 1;
   }
 }

@@ -47,6 +47,9 @@ struct ByteCensus {
   bool wellFormedUtf8 = true;
   Utf8State utf8;
   bool ended = false;  // code 26 was met: what follows is not the export's
+  // Where set: true once no later byte can change what the census decides,
+  // so that counting may stop.
+  bool (*settled)(const ByteCensus& census) = nullptr;
 };
 
 struct TextInput {
