@@ -41,6 +41,7 @@ TEST(CitationKey, LettersGiveTheirBaseLettersAndOnlyWhatEveryReaderTakesStays) {
       {"\xE6\xE0\xF8", "", CodePage::kCp437},
       {"\x8A\x9C\x96x", "Soex", CodePage::kCp1252},
       {"\xC4\x8D\xC5\x91\xC5\x82\xC5\x93\xC3\xBC", "coloeu", CodePage::kUtf8},
+      {"\xC4\xA6" "al Far \xC5\xBF", "HalFars", CodePage::kUtf8},  // letters without a TeX form
       {"u\xCC\x88\xE2\x80\x93\xCE\xB1\xC3", "u", CodePage::kUtf8},
   };
   for (const Case& c : cases) {

@@ -16,13 +16,14 @@
 
 struct Character {
   char32_t code;
-  std::string_view tex;      // 7-bit text without ";", never empty
+  std::string_view tex;      // 7-bit text without ";"; empty for a letter
+                             // that has none (it is written "?")
   std::string_view letters;  // what a citation key keeps of it
   char32_t accent = 0;       // the combining accent it composes from
 };
 
 // Sorted by code.
-inline constexpr std::array<Character, 261> kCharacters = {{
+inline constexpr std::array<Character, 270> kCharacters = {{
     {0x00A0, "~", ""},  // no-break space
     {0x00A1, "{\\textexclamdown}", ""},  // ¡
     {0x00A2, "{\\textcent}", ""},  // ¢
@@ -157,6 +158,8 @@ inline constexpr std::array<Character, 261> kCharacters = {{
     {0x0123, "{\\c{g}}", "g", 0x327},  // ģ
     {0x0124, "{\\^H}", "H", 0x302},  // Ĥ
     {0x0125, "{\\^h}", "h", 0x302},  // ĥ
+    {0x0126, "", "H"},  // Ħ: no TeX form
+    {0x0127, "", "h"},  // ħ: no TeX form
     {0x0128, "{\\~I}", "I", 0x303},  // Ĩ
     {0x0129, "{\\~i}", "i", 0x303},  // ĩ
     {0x012A, "{\\=I}", "I", 0x304},  // Ī
@@ -173,12 +176,15 @@ inline constexpr std::array<Character, 261> kCharacters = {{
     {0x0135, "{\\^j}", "j", 0x302},  // ĵ
     {0x0136, "{\\c{K}}", "K", 0x327},  // Ķ
     {0x0137, "{\\c{k}}", "k", 0x327},  // ķ
+    {0x0138, "", "k"},  // ĸ: no TeX form
     {0x0139, "{\\'L}", "L", 0x301},  // Ĺ
     {0x013A, "{\\'l}", "l", 0x301},  // ĺ
     {0x013B, "{\\c{L}}", "L", 0x327},  // Ļ
     {0x013C, "{\\c{l}}", "l", 0x327},  // ļ
     {0x013D, "{\\v{L}}", "L", 0x30C},  // Ľ
     {0x013E, "{\\v{l}}", "l", 0x30C},  // ľ
+    {0x013F, "", "L"},  // Ŀ: no TeX form
+    {0x0140, "", "l"},  // ŀ: no TeX form
     {0x0141, "{\\L}", "L"},  // Ł
     {0x0142, "{\\l}", "l"},  // ł
     {0x0143, "{\\'N}", "N", 0x301},  // Ń
@@ -187,6 +193,7 @@ inline constexpr std::array<Character, 261> kCharacters = {{
     {0x0146, "{\\c{n}}", "n", 0x327},  // ņ
     {0x0147, "{\\v{N}}", "N", 0x30C},  // Ň
     {0x0148, "{\\v{n}}", "n", 0x30C},  // ň
+    {0x0149, "", "n"},  // ŉ: no TeX form
     {0x014A, "{\\NG}", "NG"},  // Ŋ
     {0x014B, "{\\ng}", "ng"},  // ŋ
     {0x014C, "{\\=O}", "O", 0x304},  // Ō
@@ -215,6 +222,8 @@ inline constexpr std::array<Character, 261> kCharacters = {{
     {0x0163, "{\\c{t}}", "t", 0x327},  // ţ
     {0x0164, "{\\v{T}}", "T", 0x30C},  // Ť
     {0x0165, "{\\v{t}}", "t", 0x30C},  // ť
+    {0x0166, "", "T"},  // Ŧ: no TeX form
+    {0x0167, "", "t"},  // ŧ: no TeX form
     {0x0168, "{\\~U}", "U", 0x303},  // Ũ
     {0x0169, "{\\~u}", "u", 0x303},  // ũ
     {0x016A, "{\\=U}", "U", 0x304},  // Ū
@@ -238,6 +247,7 @@ inline constexpr std::array<Character, 261> kCharacters = {{
     {0x017C, "{\\.z}", "z", 0x307},  // ż
     {0x017D, "{\\v{Z}}", "Z", 0x30C},  // Ž
     {0x017E, "{\\v{z}}", "z", 0x30C},  // ž
+    {0x017F, "", "s"},  // ſ: no TeX form
     {0x0192, "{\\textflorin}", ""},  // ƒ
     {0x02C6, "{\\textasciicircum}", ""},  // ˆ
     {0x02DC, "{\\textasciitilde}", ""},  // ˜

@@ -64,7 +64,7 @@ constexpr std::string_view texOf(char32_t code) {
   if (code >= 0x2500 && code <= 0x259F) return " ";
   auto row = std::lower_bound(kCharacters.begin(), kCharacters.end(), code,
                               [](const Character& c, char32_t wanted) { return c.code < wanted; });
-  return row != kCharacters.end() && row->code == code ? row->tex : kNoTexFormText;
+  return row != kCharacters.end() && row->code == code && !row->tex.empty() ? row->tex : kNoTexFormText;
 }
 
 constexpr std::string_view lettersOf(char32_t code) {
@@ -106,7 +106,7 @@ static_assert(std::all_of(kCharacters.begin(), kCharacters.end(),
                               if (special && before != '\\') return false;
                               before = c;
                             }
-                            return depth == 0 && !row.tex.empty();
+                            return depth == 0 && (!row.tex.empty() || !row.letters.empty());
                           }),
               "a TeX form is not safe in BibTeX as it stands");
 static_assert(std::is_sorted(kCharacters.begin(), kCharacters.end(),
@@ -371,7 +371,7 @@ void keyLettersInto(std::string_view value, CodePage page, std::string& out) {
 
 bool letterFormAt(std::string_view rest, std::string_view& letters, std::size_t& length) {
   for (const Character& c : kCharacters) {
-    if (!c.letters.empty() && rest.starts_with(c.tex)) {
+    if (!c.letters.empty() && !c.tex.empty() && rest.starts_with(c.tex)) {
       letters = c.letters;
       length = c.tex.size();
       return true;
