@@ -2,10 +2,12 @@
 """Writes a KART export of German literature records for the end-to-end
 checks with the BibTeX tools. The same seed and count give the same bytes.
 
-    make_export.py SEED COUNT OUTPUT [dirty]
+    make_export.py SEED COUNT OUTPUT [dirty|cp437|latin1|cp1252|utf8]
 
-The first record holds all fifteen tags; records of every type key follow
-(and types that match no key), each record in code page 437 or ISO 8859-1,
+With a code page the export is written in that code page alone
+(`codepage_export`). Otherwise the first record holds all fifteen tags;
+records of every type key follow (and types that match no key), each record
+in code page 437 or ISO 8859-1,
 with several authors separated by ";", keys with umlauts and blanks, empty and
 non-numeric years, "#" month macros on lines that are written only when not
 empty, values up to the line limit, records shorter and longer than the
@@ -26,6 +28,7 @@ first record holds ";" and an umlaut in the separators of some lines.
 
 import random
 import sys
+import unicodedata
 
 import kart_model
 
@@ -118,6 +121,7 @@ DIRTY = [
     "Tilde~Wort", "Stra\\ss{}e", "Absatz\x14 und Paragraph\x15 12",
     "Glocke\x07Ton Esc\x1b[0m Null\x00Byte DEL\x7fZeichen",
     "Tab\tgetrennt\tmit\x0bvtab\x0cff", "§ 12 und 25 °C", "½ Seite × 3 ÷ 2",
+    "Krieg; Frieden",
     "Þóra Ðoð þ", "Zeichen" + "".join(map(chr, NO_ROW)),
     " #jan mit Blank davor", "#jan", "#Dec", "#12", "#0815", "#nomacro here",
     "#1990/91", "##jan", "#jän", "#12a", "#-5", "#",
@@ -131,12 +135,13 @@ NAME_LINES = {"AUT", "HER"}
 # Two values holding these join into one that even a careful user would not
 # type: which "$" strays, or which brace a "\\{" pairs with.
 TEX = set("${}\\")
-# Values of the web address line: \url reads them verbatim, so only quotes,
-# braces, bytes and control codes change, and "#" names no macro there.
+# Values of the web address line: what a URI cannot hold is percent-encoded
+# (a letter as its UTF-8 bytes), blanks and tabs at the ends are dropped, and
+# "#" names no macro there.
 WEB = ["http://x.org/a_b%20#c", "https://example.de/suche?q=a&b=c_d~e$f^g",
        "http://x.org/{a", "http://x.org/a}", 'http://x.org/"zitat"',
        'http://x.org/M\\"uller', "http://x.org/a\x07b\tc", "#/anker",
-       "http://x.org/100%", "http://x.org/§°"]
+       "http://x.org/100%", "http://x.org/§°", " \thttp://x.org/Müller|a`b<c>[1] "]
 # Running numbers: they end the note and make the key of a record without one.
 NUMBERS = ["#12", "#jan", "#x y", "12 a", "7 & 8", "", "0815"]
 # Groups of citation keys that one BibTeX key would hold: repeated, in other
@@ -149,6 +154,9 @@ KEY_GROUPS = [
     [("", "77"), ("", "77"), ("kart77", ""), ("KART77-2", "11")],
     [("", ""), ("", ""), ("{ } #%", ""), ("", "#12"), ("KART12", "")],
     [("Vandenhoeck & Ruprecht 1990", "13"), ("Vandenhoeck&Ruprecht1990", "14")],
+    # Signs no reader takes in a key: they leave nothing.
+    [("c^2 1", "15"), ("c21", "16"), ("A|B<C>@x", "17"), ("[Lit]!*?$&;Nr.1", ""),
+     ("Lit:Nr.1", "19")],
 ]
 
 
@@ -422,10 +430,121 @@ def same_keys(gen, planned):
     planned[places[-1]][0]["KUR"] = "Kart%d" % (places[keys.index(("", ""))] + 1)
 
 
+# --- Exports in one code page ------------------------------------------------
+
+CODE_PAGES = ["cp437", "latin1", "cp1252", "utf8"]
+# Windows-1252's signs that tell it from code page 437 (the others, such as
+# "Š" or "‰", make an export read by the mixed table unless an option names
+# the code page).
+CP1252_SIGNS = "€‚„…‹‘’“”•–—™›"
+# Letters of Latin Extended-A, for the UTF-8 export.
+EXTENDED_SURNAMES = """Čapek Dvořák Łukasiewicz Erdős Wałęsa Kołłątaj Ševčík
+Gazdağ Šťastný Žižek Ōtomo Ŭlsan Ģirts Ņikita Ķeņģe Dąbrowski""".split()
+EXTENDED_GIVEN = """Bożena Łukasz Jiří Tomáš Ľudovít Małgorzata Zoltán Ştefan
+Gülşen Ōsaka Rūta Māris Ērika Ĉiro Ĝoja Ŝanto Ĥano""".split()
+EXTENDED_WORDS = """Łódź Kraków Gdańsk Ostrava Brno Plzeň Győr Braşov Vilnius
+Rīga Kaunas Tartu Ljubljana Mikołajki""".split()
+# Signs and punctuation in titles and sources; each export takes those its
+# code page holds. pandoc knows § ¶ £, the dashes, ASCII and English quotes
+# and the ellipsis; it drops the others and prints math as the command's name.
+SIGN_PHRASES = ["§ 12", "¶ 3", "£ 5", "Krieg; Frieden", "A & B", "50 % mehr",
+                "1914--1918", "Ost–West", "1914—1918", "it's", "l'Histoire",
+                'der "Zauberberg"', "„Heimat“", "“Quoted”", "10^6", "x_1", "C#",
+                "Grüße…", "25 °C", "± 3", "5 µm", "½ Seite", "€ 12", "¿Qué?",
+                "«Le Monde»", "α-Strahlung", "x ≥ 1", "√2", "β-Zerfall", "ẞ-Frage"]
+SOURCES = ["Presses Universitaires; Paris", "Revue d'Études Françaises",
+           "Zeitschrift für Sprachwissenschaft", "Böhlau", "Fischer & Söhne",
+           "Nordisk Tidskrift för Språk", "Ediciones Cátedra; Madrid",
+           "Universitetsforlaget Ålesund", "Wydawnictwo Łódzkie", "Nakladatelství Čeřovský"]
+
+
+def encode_as(text, cp):
+    """The text in the code page, or None where it cannot hold it."""
+    try:
+        if cp == "cp437":
+            return b"".join(b"\x15" if c == "§" else b"\x14" if c == "¶" else c.encode("cp437")
+                            for c in text)
+        if cp == "cp1252" and not all(c < "\x80" or "\xa0" <= c <= "\xff" or c in CP1252_SIGNS
+                                      for c in text):
+            return None
+        return text.encode({"latin1": "latin-1", "cp1252": "cp1252", "utf8": "utf-8"}[cp])
+    except UnicodeEncodeError:
+        return None
+
+
+def alphabet(cp):
+    """Every character of the code page above 127 that an export holds
+    (Windows-1252: its letters and the signs that keep it told apart; UTF-8:
+    ISO 8859-1, Latin Extended-A, the signs of Windows-1252 and code page
+    437, a C1 control and a combining accent left over)."""
+    if cp == "cp437":
+        return bytes(range(128, 256)).decode("cp437") + "§¶"
+    latin1 = bytes(range(160, 256)).decode("latin-1")
+    if cp == "latin1":
+        return latin1
+    if cp == "cp1252":
+        return latin1 + CP1252_SIGNS
+    return (latin1 + "".join(map(chr, range(0x100, 0x180))) + bytes(range(128, 160)).decode(
+        "cp1252", "ignore") + bytes(range(128, 256)).decode("cp437") + "\x85x\u0301")
+
+
+def codepage_export(seed, count, cp):
+    """An export written in one code page (UTF-8 with the byte-order mark):
+    articles and books, some web addresses, whose titles, authors, journals
+    and publishers hold the code page's letters and the signs above, ";"
+    outside names included. The first records' places, notes, ISBNs and
+    editions hold every character of the code page, their authors every letter; in UTF-8 every eighth record
+    is written with combining accents, and the place ends in bytes that are
+    no UTF-8."""
+    rng = random.Random(seed)
+
+    def fitting(pool):
+        return [w for w in pool if encode_as(w, cp) is not None]
+    surnames = fitting(SURNAMES + EXTENDED_SURNAMES)
+    given = fitting(GIVEN + EXTENDED_GIVEN)
+    words = fitting(TITLE_WORDS + EXTENDED_WORDS) + fitting(SIGN_PHRASES)
+    sources, places = fitting(SOURCES), fitting(PLACES + EXTENDED_WORDS)
+    # Authors of the first records: every letter that pandoc knows, in
+    # names of eight letters, five names a record.
+    letters = "".join(c for c in alphabet(cp) if c in kart_model.TEX_OF_LETTER and c not in "ĐđĲĳŊŋ")
+    names = ["Z%s, Alfa%s" % (letters[i:i + 8], letters[i:i + 8]) for i in range(0, len(letters), 8)]
+    signs = alphabet(cp)
+    out = bytearray(kart_model.BOM if cp == "utf8" else b"")
+    for n in range(1, count + 1):
+        r = {t: "" for t in ORDER}
+        r["TYP"] = rng.choice(["Artikel", "Buch", "Artikel", "Buch", "URL"])
+        r["AUT"] = rng.choice(["; ", ";"]).join(
+            "%s, %s" % (rng.choice(surnames), rng.choice(given)) for _ in range(rng.randint(1, 3)))
+        r["KUR"] = "%s %d-%d" % (r["AUT"].split(",")[0], rng.randint(1900, 2020), n)
+        r["TIT"] = " ".join(rng.choice(words) for _ in range(rng.randint(2, 8)))
+        r["QUE"] = rng.choice(sources)
+        if r["TYP"] == "URL":
+            r["QUE"] = " http://x.org/%s?q=%s " % (rng.choice(places), rng.choice(words))
+        r["ORT"], r["JAH"], r["LNR"] = rng.choice(places), str(rng.randint(1900, 2020)), str(n)
+        if names:
+            r["TYP"], r["AUT"], names = "Buch", "; ".join(names[:5]), names[5:]
+            for tag in ("ORT", "NOZ", "ISB", "BAN"):
+                r[tag], signs = signs[:120], signs[120:]
+        for tag in ORDER:
+            text = tag + ": " + r[tag]
+            if cp == "utf8" and n % 8 == 0:
+                text = unicodedata.normalize("NFD", text)
+            out += encode_as(text, cp)
+            if cp == "utf8" and n == 1 and tag == "ORT":
+                out += b" \xe2\x82x \xff \xed\xa0\x80"
+            out += b"\r\n"
+        out += b"\r\n"
+    return bytes(out) + b"\x1a"
+
+
 def main():
     if len(sys.argv) not in (4, 5):
-        sys.exit("usage: make_export.py SEED COUNT OUTPUT [dirty]")
-    data = generate(int(sys.argv[1]), int(sys.argv[2]), sys.argv[4:] == ["dirty"])
+        sys.exit("usage: make_export.py SEED COUNT OUTPUT [dirty|%s]" % "|".join(CODE_PAGES))
+    kind = sys.argv[4] if len(sys.argv) == 5 else ""
+    if kind in CODE_PAGES:
+        data = codepage_export(int(sys.argv[1]), int(sys.argv[2]), kind)
+    else:
+        data = generate(int(sys.argv[1]), int(sys.argv[2]), kind == "dirty")
     with open(sys.argv[3], "wb") as f:
         f.write(data)
 

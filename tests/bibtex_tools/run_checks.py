@@ -1,10 +1,13 @@
 #!/usr/bin/env python3
-"""Converts the sample export, a generated export and a dirty one (values
+"""Converts the sample export, a generated export, a dirty one (values
 that BibTeX and LaTeX misread when written as they stand, keys that clash)
-with kartconv and shows that the real BibTeX tools accept every entry:
+and one export in each code page (code page 437, ISO 8859-1, Windows-1252,
+UTF-8) with kartconv and shows that the real BibTeX tools accept every entry:
 
-1. the BibTeX file is printable 7-bit text, and the console counts the keys
-   given anew ("M Schlüssel neu vergeben") exactly when some were;
+1. the BibTeX file is printable 7-bit text; the console names the code page
+   where it is not the mixed table's ("Zeichensatz: ..."), counts the keys
+   given anew ("M Schlüssel neu vergeben") and the characters written as "?"
+   exactly when there are some;
 2. bibtex with the plain style cites every entry with no error message, and
    the .bbl holds one \\bibitem per record, under the key the model gives;
 3. btparse (Perl's Text::BibTeX) reads every entry without a message, with
@@ -15,7 +18,10 @@ with kartconv and shows that the real BibTeX tools accept every entry:
    special characters stand for, shows in the PDF's text;
 5. biber reads every file without an ERROR and puts every entry in the
    biblatex .bbl, and pdflatex typesets that bibliography without error
-   (with the few values left out that biber cannot hand on to pdflatex).
+   (with the few values left out that biber cannot hand on to pdflatex);
+6. pandoc's biblatex reader (to CSL JSON) reads every entry, and in the
+   code page exports each record's title, authors and journal or publisher
+   as the export says them (the signs pandoc drops and math left out).
 
 The checks run in WORK_DIR, which each run empties first; a run holds the
 lock WORK_DIR.lock throughout, so that a second run on the same build (two
@@ -45,7 +51,8 @@ import kart_model  # noqa: E402
 import make_export  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-TOOLS = ["bibtex", "biber", "pdflatex", "pdftotext", "perl"]
+TOOLS = ["bibtex", "biber", "pdflatex", "pdftotext", "perl", "pandoc"]
+CODE_PAGE_RECORDS = 200
 
 # What plain.bst says when a record lacks data the entry type wants: these
 # describe the data, not the file. Any other "Warning--" fails the check.
@@ -65,8 +72,11 @@ def run(cmd, cwd):
     return subprocess.run(cmd, cwd=cwd, capture_output=True)
 
 
-def convert(kartconv, export, bib, nr2note):
-    cmd = [kartconv, export, bib] + (["Nr2Note"] if nr2note else [])
+def convert(kartconv, export, bib, nr2note, encoding=None):
+    """Runs the program; an option naming the code page goes first, as
+    options may stand anywhere among the words."""
+    cmd = [kartconv] + (["--encoding=" + encoding] if encoding else []) + \
+        [export, bib] + (["Nr2Note"] if nr2note else [])
     done = subprocess.run(cmd, capture_output=True)
     if done.returncode != 0:
         raise Failure("%s exited with %d: %s" % (" ".join(cmd), done.returncode,
@@ -74,16 +84,24 @@ def convert(kartconv, export, bib, nr2note):
     return done.stdout
 
 
-def check_output(console, bib, expected):
-    """The console names the keys given anew right after the count of
-    entries, and only when there are some; the BibTeX file is 7-bit text."""
+def check_output(console, bib, expected, cp):
+    """The console names the code page after "Analysiere Struktur..." where
+    it is not the mixed table's; right after the count of entries it names
+    the keys given anew and then the "?" written for characters without a
+    TeX form, each line only when there are some. The BibTeX file is 7-bit
+    text."""
     renamed = sum(e.renamed for e in expected)
-    count = b"\r\n%d Eintr\x84ge geschrieben\r\n" % len(expected)
-    line = b"%d Schl\x81ssel neu vergeben (leer oder doppelt)\r\n" % renamed
-    if (count + line if renamed else count) not in console or \
-            (not renamed and b"Schl\x81ssel" in console):
-        raise Failure("console: want %r%s, shows %r" % (count, line if renamed else b"",
-                                                        console[-120:]))
+    unknown = sum(e.unknown for e in expected)
+    want = b"\r\n%d Eintr\x84ge geschrieben\r\n" % len(expected)
+    if renamed:
+        want += b"%d Schl\x81ssel neu vergeben (leer oder doppelt)\r\n" % renamed
+    if unknown:
+        want += b"%d Zeichen ohne TeX-Form als ? geschrieben\r\n" % unknown
+    name = kart_model.CONSOLE_NAME.get(cp)
+    reading = b"Analysiere Struktur...\r\n" + (b"Zeichensatz: %s\r\n" % name.encode() if name else b"")
+    if want not in console or reading not in console or (not renamed and b"Schl\x81ssel" in console) \
+            or (not unknown and b"TeX-Form" in console) or (not name and b"Zeichensatz" in console):
+        raise Failure("console: want %r ... %r, shows %r" % (reading, want, console[-300:]))
     with open(bib, "rb") as f:
         stray = sorted({b for b in f.read() if not (32 <= b < 127 or b in (9, 10, 13))})
     if stray:
@@ -208,19 +226,25 @@ def squeeze(text):
     return re.sub(r"[\s\-\u2010\u2011\u2013\u2014]+", "", text)
 
 
-def check_pdf(work, name, data, every_letter):
+# Letters that T1 fonts lack: TeX builds them from the letter and a cedilla
+# or ogonek, or sets Đ as Ð, and pdftotext gives them back as two signs.
+PDF_BUILT = set("ĐđĢģĮįĶķĻļŅņŖŗŲų")
+
+
+def check_pdf(work, name, data, cp, every_letter):
     """Every author's name word that holds an accented letter reads in the
     PDF as it stands in the export; with `every_letter`, so does every
-    accented letter anywhere in the export."""
+    accented letter of the export's values (but PDF_BUILT)."""
     text = unicodedata.normalize("NFC", pdf_text(work, name))
     flat = squeeze(text)
-    accented = set(kart_model.LETTER_OF_CODE.values())
-    found = {kart_model.LETTER_OF_CODE[b] for b in data if b in kart_model.LETTER_OF_CODE}
+    accented = set(kart_model.TEX_OF_LETTER) - PDF_BUILT
+    records = kart_model.records(data, cp)
+    found = {c for r in records for v in r.values() for c in v if c in accented}
     missing = sorted(l for l in found if l not in text) if every_letter else []
     words = set()
-    for record in kart_model.records(data, kart_model.letters):
-        words.update(w for w in re.split(r"[\s;,]+", record.get("AUT", ""))
-                     if any(c in accented for c in w))
+    for record in records:
+        words.update(w for w in re.split(r"[\s;,]+", kart_model.compose(record.get("AUT", "")))
+                     if any(c in accented for c in w) and not PDF_BUILT & set(w))
     lost = sorted(w for w in words if squeeze(w) not in flat)
     if missing or lost:
         raise Failure("PDF of %s: letters missing %s; words not found %s"
@@ -285,25 +309,106 @@ def check_biblatex(work, name, expected):
     return len(keys), warnings, left_out
 
 
-def check_export(kartconv, work, name, export, nr2note, pdf):
+# Signs whose TeX form pandoc reads back; it drops the other signs' commands
+# and prints math as the command's name: both are left out of the comparison.
+PANDOC_SIGNS = set("§¶£–—“”’…")
+
+
+def as_pandoc_shows(c):
+    """A character of the export as pandoc should show it."""
+    if c in "\x14\x15":  # code page 437's pilcrow and section sign
+        return "¶" if c == "\x14" else "§"
+    if c < "\x80":
+        return c if c >= " " else " " if c == "\t" else ""
+    if c in kart_model.TEX_OF_LETTER or c in PANDOC_SIGNS:
+        return c
+    tex = kart_model.tex(c, "")
+    return "?" if tex == kart_model.UNKNOWN else " " if tex in ("~", " ") else ""
+
+
+def pandoc_text(text, from_export):
+    """Text as the comparison takes it: the export's characters as pandoc
+    should show them, math commands left out of pandoc's; one form of each
+    letter, dashes as TeX types them, the apostrophe straight, blanks
+    collapsed, any case (pandoc lowers the words of English titles)."""
+    if from_export:
+        text = "".join(map(as_pandoc_shows, kart_model.compose(text)))
+    else:
+        text = re.sub(r"\\[A-Za-z]+", "", text)
+    text = unicodedata.normalize("NFC", text).replace("—", "---").replace("–", "--").replace("’", "'")
+    return " ".join(text.replace("\xa0", " ").split()).casefold()
+
+
+def check_pandoc(work, name, expected, data=None, cp=None):
+    """pandoc's biblatex reader takes every entry. With the export's `data`,
+    each record's title, authors and journal (or publisher) read as the
+    export says them: returns the records that do and the differences."""
+    done = run(["pandoc", "-f", "biblatex", "-t", "csljson", name + ".bib"], work)
+    read = json.loads(done.stdout) if done.returncode == 0 else []
+    if len(read) != len(expected):
+        raise Failure("pandoc read %d of %d entries of %s.bib (exit %d): %s" % (
+            len(read), len(expected), name, done.returncode, done.stderr.decode(errors="replace")[:500]))
+    if data is None:
+        return len(read), []
+    by_key = {item["id"]: item for item in read}
+    same, differ = 0, []
+    for e, r in zip(expected, kart_model.records(data, cp)):
+        item = by_key.get(e.key, {})
+        source = {"article": "container-title", "book": "publisher"}.get(e.type)
+        want = {"title": r["TIT"], "authors": [n for n in r["AUT"].split(";") if n.strip()]}
+        got = {"title": item.get("title", ""),
+               "authors": [", ".join(p for p in (a.get("family", a.get("literal", "")), a.get("given"))
+                                     if p) for a in item.get("author", [])]}
+        if source:
+            want[source], got[source] = r["QUE"], item.get(source, "")
+        want = {k: [pandoc_text(n, True) for n in v] if k == "authors" else pandoc_text(v, True)
+                for k, v in want.items()}
+        got = {k: [pandoc_text(n, False) for n in v] if k == "authors" else pandoc_text(v, False)
+               for k, v in got.items()}
+        if want == got:
+            same += 1
+        else:
+            differ.append("%s: %s" % (e.key, "; ".join(
+                "%s read %r, export %r" % (k, got[k], want[k]) for k in want if want[k] != got[k])))
+    return same, differ
+
+
+def check_export(kartconv, work, name, export, nr2note, pdf, encoding=None, compare=False):
     """pdf: None for no PDF, "names" for the authors' names, "all" for them
-    and every accented letter of the export, "dirty" for DIRTY_SHOWN."""
+    and every accented letter of the export, "dirty" for DIRTY_SHOWN.
+    encoding: the code page the option names, where the export's bytes do
+    not tell it. compare: pandoc's reading of titles, authors and journals
+    or publishers is compared with the export's text."""
     with open(export, "rb") as f:
         data = f.read()
-    expected = kart_model.entries(data, nr2note)
-    console = convert(kartconv, export, os.path.join(work, name + ".bib"), nr2note)
+    cp = kart_model.code_page(data, encoding)
+    expected = kart_model.entries(data, nr2note, encoding)
+    console = convert(kartconv, export, os.path.join(work, name + ".bib"), nr2note, encoding)
     items, warnings = check_bibtex(work, name, expected)
     parsed = check_btparse(work, name, expected)
     print("%s: %d records, %d \\bibitem, %d entries parsed as modelled"
           % (name, len(expected), items, parsed))
     for kind, n in sorted(warnings.items()):
         print("    bibtex Warning--%s: %d" % (kind, n))
-    renamed = check_output(console, os.path.join(work, name + ".bib"), expected)
-    print("%s: 7-bit file, console names %d keys given anew" % (name, renamed))
+    renamed = check_output(console, os.path.join(work, name + ".bib"), expected, cp)
+    print("%s: 7-bit file, console names %d keys given anew, %d characters as ?%s"
+          % (name, renamed, sum(e.unknown for e in expected),
+             ", code page %s" % kart_model.CONSOLE_NAME[cp] if cp in kart_model.CONSOLE_NAME else ""))
+    same, differ = check_pandoc(work, name, expected, data if compare else None, cp)
+    if compare:
+        print("%s: pandoc reads %d entries; title, authors and journal or publisher as the "
+              "export says them in %d of %d records%s" % (
+                  name, len(expected), same, len(expected),
+                  " (--encoding=%s)" % encoding if encoding else ""))
+        if differ:
+            raise Failure("pandoc on %s.bib, %d records differ:\n  %s"
+                          % (name, len(differ), "\n  ".join(differ[:10])))
+    else:
+        print("%s: pandoc reads all %d entries" % (name, same))
     if pdf == "dirty":
         print("%s: PDF shows all %d dirty values checked" % (name, check_dirty_pdf(work, name)))
     elif pdf:
-        n_letters, n_words = check_pdf(work, name, data, pdf == "all")
+        n_letters, n_words = check_pdf(work, name, data, cp, pdf == "all")
         shown = "all %d accented letters and " % n_letters if pdf == "all" else ""
         print("%s: PDF shows %s%d accented name words" % (name, shown, n_words))
     if pdf:  # the exports typeset through plain go through biblatex too
@@ -343,15 +448,26 @@ def main():
         f.write(make_export.generate(seed, max(count // 4, 100), dirty=True))
     runs = [("generated", generated, False, "all"), ("generated-nr2note", generated, True, None),
             ("dirty", dirty, False, "dirty"), ("dirty-nr2note", dirty, True, "dirty")]
+    # One export in each code page, with the option where its bytes do not
+    # tell the code page. Typeset are those whose TeX forms the others lack:
+    # code page 437's math and box drawing; UTF-8's Latin Extended-A and the
+    # signs of Windows-1252.
+    for cp in make_export.CODE_PAGES:
+        export = os.path.join(work, cp + ".txt")
+        with open(export, "wb") as f:
+            f.write(make_export.codepage_export(seed, CODE_PAGE_RECORDS, cp))
+        with open(export, "rb") as f:
+            encoding = None if kart_model.code_page(f.read()) == cp else cp
+        runs.append((cp, export, False, "names" if cp in ("cp437", "utf8") else None, encoding, True))
     sample = os.path.join(source, "examples", "literatur.txt")
     if os.path.exists(sample):
         runs += [("sample", sample, False, "names"), ("sample-nr2note", sample, True, None)]
     else:
         print("no sample export at %s: only the generated export is checked" % sample)
     failed = 0
-    for name, export, nr2note, pdf in runs:
+    for name, export, nr2note, pdf, *code_page in runs:
         try:
-            check_export(program, work, name, export, nr2note, pdf)
+            check_export(program, work, name, export, nr2note, pdf, *code_page)
         except (Failure, kart_model.ModelError) as e:
             failed += 1
             print("FAILED %s: %s" % (name, e))
