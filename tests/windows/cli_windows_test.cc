@@ -33,8 +33,10 @@ const std::string kRecord =
 const std::string kExport = kRecord + kRecord;
 
 // The console of a run over the two records of kExport, whose keys are the
-// same: the second is given anew.
-std::string progress(const std::string& closing = "") { return consoleOfRun(2, closing, 1); }
+// same: the second is given anew. Its "ü" is code page 437's alone.
+std::string progress(const std::string& closing = "") {
+  return consoleOfRun(2, closing, 1, "Zeichensatz: Codepage 437\r\n");
+}
 
 std::string readFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
