@@ -75,12 +75,51 @@ constexpr std::string_view lettersOf(char32_t code) {
 
 constexpr bool isCombiningAccent(char32_t code) { return code >= 0x300 && code <= 0x36F; }
 
-// The letter that `base` with combining accent `accent` makes, or nullptr.
-const Character* composed(char base, char32_t accent) {
+// The 7-bit letters with which Unicode composes each combining accent into
+// one letter (most of them letters without a TeX form here, such as ẍ).
+struct Composing {
+  char32_t accent;
+  std::string_view letters;
+};
+constexpr Composing kComposing[] = {
+    {0x0300, "AEINOUWYaeinouwy"},                         // grave
+    {0x0301, "ACEGIKLMNOPRSUWYZacegiklmnoprsuwyz"},       // acute
+    {0x0302, "ACEGHIJOSUWYZaceghijosuwyz"},               // circumflex
+    {0x0303, "AEINOUVYaeinouvy"},                         // tilde
+    {0x0304, "AEGIOUYaegiouy"},                           // macron
+    {0x0306, "AEGIOUaegiou"},                             // breve
+    {0x0307, "ABCDEFGHIMNOPRSTWXYZabcdefghmnoprstwxyz"},  // dot above
+    {0x0308, "AEHIOUWXYaehiotuwxy"},                      // diaeresis
+    {0x0309, "AEIOUYaeiouy"},                             // hook above
+    {0x030A, "AUauwy"},                                   // ring above
+    {0x030B, "OUou"},                                     // double acute
+    {0x030C, "ACDEGHIKLNORSTUZacdeghijklnorstuz"},        // caron
+    {0x030F, "AEIORUaeioru"},                             // double grave
+    {0x0311, "AEIORUaeioru"},                             // inverted breve
+    {0x031B, "OUou"},                                     // horn
+    {0x0323, "ABDEHIKLMNORSTUVWYZabdehiklmnorstuvwyz"},   // dot below
+    {0x0324, "Uu"},                                       // diaeresis below
+    {0x0325, "Aa"},                                       // ring below
+    {0x0326, "STst"},                                     // comma below
+    {0x0327, "CDEGHKLNRSTcdeghklnrst"},                   // cedilla
+    {0x0328, "AEIOUaeiou"},                               // ogonek
+    {0x032D, "DELNTUdelntu"},                             // circumflex below
+    {0x032E, "Hh"},                                       // breve below
+    {0x0330, "EIUeiu"},                                   // tilde below
+    {0x0331, "BDKLNRTZbdhklnrtz"},                        // macron below
+};
+
+// What `base` with combining accent `accent` makes: the TeX form of the
+// one letter Unicode composes from them, the mark where that letter has
+// none, or an empty view where they make no letter.
+std::string_view composed(char base, char32_t accent) {
   for (const Character& c : kCharacters) {
-    if (c.accent == accent && c.letters.front() == base) return &c;
+    if (c.accent == accent && c.letters.front() == base) return c.tex;
   }
-  return nullptr;
+  for (const Composing& c : kComposing) {
+    if (c.accent == accent && c.letters.find(base) != std::string_view::npos) return kNoTexFormText;
+  }
+  return {};
 }
 
 constexpr std::size_t kLongestForm = [] {
@@ -194,9 +233,9 @@ Decoded decodeAt(std::string_view text, const char* at, const char* copied) {
   char32_t code = utf8CodeAt(text, i, length);
   if (!isCombiningAccent(code)) return {at, length, texOf(code)};
   // A 7-bit letter before a combining accent, not yet replaced, is one
-  // letter with it where there is one.
-  const Character* letter = at > copied ? composed(at[-1], code) : nullptr;
-  if (letter != nullptr) return {at - 1, length + 1, letter->tex};
+  // letter with it where Unicode composes one.
+  std::string_view letter = at > copied ? composed(at[-1], code) : std::string_view();
+  if (!letter.empty()) return {at - 1, length + 1, letter};
   return {at, length, kNoTexFormText};
 }
 
