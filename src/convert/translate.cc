@@ -56,21 +56,38 @@ constexpr char32_t characterOf(CodePage page, unsigned char byte) {
 
 constexpr std::string_view kNoTexFormText(&kNoTexForm, 1);
 
+// The rows of the characters up to U+017F by their code, for UTF-8, whose
+// letters mostly lie there: 0 for none, else the row's place plus one.
+constexpr char32_t kDirectCodes = 0x180;
+constexpr std::array<std::uint16_t, kDirectCodes> kRowByCode = [] {
+  std::array<std::uint16_t, kDirectCodes> rows{};
+  for (std::size_t i = 0; i < kCharacters.size(); ++i) {
+    if (kCharacters[i].code < kDirectCodes) rows[kCharacters[i].code] = static_cast<std::uint16_t>(i + 1);
+  }
+  return rows;
+}();
+
+// The row of character `code`, or nullptr.
+constexpr const Character* rowOf(char32_t code) {
+  if (code < kDirectCodes) return kRowByCode[code] == 0 ? nullptr : &kCharacters[kRowByCode[code] - 1];
+  auto row = std::lower_bound(kCharacters.begin(), kCharacters.end(), code,
+                              [](const Character& c, char32_t wanted) { return c.code < wanted; });
+  return row != kCharacters.end() && row->code == code ? &*row : nullptr;
+}
+
 // The TeX form of character `code` above 127: its row's, a blank for
 // box-drawing and block characters, nothing for a control code, and the
 // mark of a character without one (undefined bytes, 0, included).
 constexpr std::string_view texOf(char32_t code) {
   if (code >= 0x80 && code <= 0x9F) return {};
   if (code >= 0x2500 && code <= 0x259F) return " ";
-  auto row = std::lower_bound(kCharacters.begin(), kCharacters.end(), code,
-                              [](const Character& c, char32_t wanted) { return c.code < wanted; });
-  return row != kCharacters.end() && row->code == code && !row->tex.empty() ? row->tex : kNoTexFormText;
+  const Character* row = rowOf(code);
+  return row != nullptr && !row->tex.empty() ? row->tex : kNoTexFormText;
 }
 
 constexpr std::string_view lettersOf(char32_t code) {
-  auto row = std::lower_bound(kCharacters.begin(), kCharacters.end(), code,
-                              [](const Character& c, char32_t wanted) { return c.code < wanted; });
-  return row != kCharacters.end() && row->code == code ? row->letters : std::string_view();
+  const Character* row = rowOf(code);
+  return row != nullptr ? row->letters : std::string_view();
 }
 
 constexpr bool isCombiningAccent(char32_t code) { return code >= 0x300 && code <= 0x36F; }
@@ -201,6 +218,15 @@ constexpr std::array<std::array<ByteForms, 2>, 5> kByteForms = [] {
   return all;
 }();
 
+constexpr ByteForm kMarkForm = formOf(kNoTexFormText);
+
+// The forms of the characters up to U+017F, for UTF-8.
+constexpr std::array<ByteForm, kDirectCodes> kFormByCode = [] {
+  std::array<ByteForm, kDirectCodes> forms{};
+  for (char32_t code = 0x80; code < kDirectCodes; ++code) forms[code] = formOf(texOf(code));
+  return forms;
+}();
+
 // The letters a key keeps of each byte above 127, per code page of one byte
 // per character.
 using ByteLetters = std::array<std::string_view, 256>;
@@ -224,19 +250,24 @@ constexpr ByteSet kStopsWhilePlain = kNotPlainOrSemicolon;
 struct Decoded {
   const char* start;
   std::size_t length;
-  std::string_view tex;
+  ByteForm form;
 };
 Decoded decodeAt(std::string_view text, const char* at, const char* copied) {
   auto i = static_cast<std::size_t>(at - text.data());
-  std::size_t length = utf8SequenceAt(text, i);
-  if (length == 0) return {at, 1, kNoTexFormText};
+  // Most letters take two bytes.
+  auto lead = static_cast<unsigned char>(*at);
+  bool two = lead >= 0xC2 && lead <= 0xDF && i + 1 < text.size() && !startsCharacter(at[1]);
+  std::size_t length = two ? 2 : utf8SequenceAt(text, i);
+  if (length == 0) return {at, 1, kMarkForm};
   char32_t code = utf8CodeAt(text, i, length);
-  if (!isCombiningAccent(code)) return {at, length, texOf(code)};
+  if (!isCombiningAccent(code)) {
+    return {at, length, code < kDirectCodes ? kFormByCode[code] : formOf(texOf(code))};
+  }
   // A 7-bit letter before a combining accent, not yet replaced, is one
   // letter with it where Unicode composes one.
   std::string_view letter = at > copied ? composed(at[-1], code) : std::string_view();
-  if (!letter.empty()) return {at - 1, length + 1, letter};
-  return {at, length, kNoTexFormText};
+  if (!letter.empty()) return {at - 1, length + 1, formOf(letter)};
+  return {at, length, kMarkForm};
 }
 
 }  // namespace
@@ -365,7 +396,7 @@ bool translateInto(std::string_view text, CodePage page, bool names, std::string
         // The later bytes of a sequence already translated.
         if (at >= copied) {
           Decoded character = decodeAt(text, at, copied);
-          replace(character.start, character.length, formOf(character.tex));
+          replace(character.start, character.length, character.form);
         }
         return;
     }

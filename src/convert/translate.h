@@ -73,10 +73,15 @@ void webAddressInto(std::string_view value, CodePage page, std::string& out);
 // Where the value of a line of the export starts: at its sixth character,
 // counted in characters of UTF-8 for a UTF-8 export.
 inline std::size_t valueStart(std::string_view line, CodePage page) {
-  return page == CodePage::kUtf8 ? utf8BytesOf(line, 5) : std::min<std::size_t>(line.size(), 5);
+  if (page != CodePage::kUtf8 || line.size() <= 5) return std::min<std::size_t>(line.size(), 5);
+  // Mostly five 7-bit characters, and a character starting after them.
+  auto byte = [&](std::size_t i) { return static_cast<unsigned char>(line[i]); };
+  bool ascii = ((byte(0) | byte(1) | byte(2) | byte(3) | byte(4)) & 0x80) == 0;
+  return ascii && startsCharacter(line[5]) ? 5 : utf8BytesOf(line, 5);
 }
 // A line as a reading in `page` keeps it: its first 255 characters.
 inline std::string_view cutLine(std::string_view line, CodePage page) {
+  if (line.size() <= kMaxLineLength) return line;
   return line.substr(0, page == CodePage::kUtf8 ? utf8BytesOf(line, kMaxLineLength) : kMaxLineLength);
 }
 
