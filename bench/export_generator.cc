@@ -22,7 +22,7 @@ struct Dice {
 };
 
 // Words with umlauts are spelt with "%" codes: %a %o %u %A %O %U %s stand
-// for the letter in code page 437 or in ISO 8859-1, chosen per word.
+// for the letter, written as the export's Encoding says (kLetters).
 constexpr std::array<std::string_view, 24> kSurnames = {
     "M%uller", "Schmidt", "Sch%afer", "K%ohler", "Wei%s", "Meier", "Gro%s", "J%urgens",
     "%Ozt%urk", "Becker", "Hoffmann", "Kr%uger", "Schr%oder", "Wagner", "B%ohm", "Fischer",
@@ -56,23 +56,40 @@ constexpr std::array<std::string_view, 15> kTypes = {
     "Proceedings", "InProceedings", "Manual", "Norm", "URL", "Bericht",
     "Typ: Forschungsbericht", "Sonstiges", "Artikel"};
 
-void appendWord(std::string& out, std::string_view word, Dice& dice) {
+// Each letter's bytes in code page 437, ISO 8859-1 and UTF-8. Code page 437
+// has every letter the words hold, so none needs a stand-in there.
+struct Letter {
+  char code;
+  std::string_view cp437, iso, utf8;
+};
+constexpr std::array<Letter, 7> kLetters = {{{'a', "\x84", "\xE4", "\xC3\xA4"},
+                                             {'o', "\x94", "\xF6", "\xC3\xB6"},
+                                             {'u', "\x81", "\xFC", "\xC3\xBC"},
+                                             {'A', "\x8E", "\xC4", "\xC3\x84"},
+                                             {'O', "\x99", "\xD6", "\xC3\x96"},
+                                             {'U', "\x9A", "\xDC", "\xC3\x9C"},
+                                             {'s', "\xE1", "\xDF", "\xC3\x9F"}}};
+
+std::string_view bytesOf(const Letter& letter, Encoding encoding, bool iso) {
+  switch (encoding) {
+    case Encoding::Utf8: return letter.utf8;
+    case Encoding::Cp437: return letter.cp437;
+    case Encoding::Mixed: break;
+  }
+  return iso || letter.code == 's' ? letter.iso : letter.cp437;
+}
+
+void appendWord(std::string& out, std::string_view word, Dice& dice, Encoding encoding) {
+  // Rolled in every encoding, so that all three pick the same words.
   bool iso = dice.roll(2) == 1;
   for (std::size_t i = 0; i < word.size(); ++i) {
     if (word[i] != '%') {
       out += word[i];
       continue;
     }
-    char letter = word[++i];
-    // code page 437 first, ISO 8859-1 second
-    switch (letter) {
-      case 'a': out += iso ? '\xE4' : '\x84'; break;
-      case 'o': out += iso ? '\xF6' : '\x94'; break;
-      case 'u': out += iso ? '\xFC' : '\x81'; break;
-      case 'A': out += iso ? '\xC4' : '\x8E'; break;
-      case 'O': out += iso ? '\xD6' : '\x99'; break;
-      case 'U': out += iso ? '\xDC' : '\x9A'; break;
-      case 's': out += '\xDF'; break;
+    char code = word[++i];
+    for (const Letter& letter : kLetters) {
+      if (letter.code == code) out += bytesOf(letter, encoding, iso);
     }
   }
 }
@@ -92,20 +109,20 @@ void appendLetters(std::string& out, std::uint32_t number) {
   while (size > 0) out += letters[--size];
 }
 
-void appendTitle(std::string& out, Dice& dice, int words) {
-  appendWord(out, dice.pick(kTitleWords), dice);
+void appendTitle(std::string& out, Dice& dice, Encoding encoding, int words) {
+  appendWord(out, dice.pick(kTitleWords), dice, encoding);
   for (int i = 1; i < words; ++i) {
     out += ' ';
-    appendWord(out, dice.pick(kLinks), dice);
+    appendWord(out, dice.pick(kLinks), dice, encoding);
     out += ' ';
-    appendWord(out, dice.pick(kTitleWords), dice);
+    appendWord(out, dice.pick(kTitleWords), dice, encoding);
   }
 }
 
-void appendName(std::string& out, Dice& dice) {
-  appendWord(out, dice.pick(kSurnames), dice);
+void appendName(std::string& out, Dice& dice, Encoding encoding) {
+  appendWord(out, dice.pick(kSurnames), dice, encoding);
   out += ", ";
-  appendWord(out, dice.pick(kFirstNames), dice);
+  appendWord(out, dice.pick(kFirstNames), dice, encoding);
 }
 
 void beginLine(std::string& out, std::string_view tag) {
@@ -117,7 +134,7 @@ void endLine(std::string& out) { out += "\r\n"; }
 
 }  // namespace
 
-void appendRecord(std::string& out, std::uint32_t index, Keys keys) {
+void appendRecord(std::string& out, std::uint32_t index, Keys keys, Encoding encoding) {
   Dice dice{index * 0x2545F4914F6CDD1Dull + 1};
   std::string_view surname = dice.pick(kSurnames);
   std::uint32_t year = 1950 + dice.roll(70);
@@ -126,7 +143,7 @@ void appendRecord(std::string& out, std::uint32_t index, Keys keys) {
   out += dice.pick(kTypes);
   endLine(out);
   beginLine(out, "KUR");
-  appendWord(out, surname, dice);
+  appendWord(out, surname, dice, encoding);
   appendNumber(out, year % 100);
   if (keys == Keys::Unique) {
     appendLetters(out, index);
@@ -135,25 +152,25 @@ void appendRecord(std::string& out, std::uint32_t index, Keys keys) {
   }
   endLine(out);
   beginLine(out, "AUT");
-  appendWord(out, surname, dice);
+  appendWord(out, surname, dice, encoding);
   out += ", ";
-  appendWord(out, dice.pick(kFirstNames), dice);
+  appendWord(out, dice.pick(kFirstNames), dice, encoding);
   for (std::uint32_t more = 1 + dice.roll(3); more > 0; --more) {
     out += ';';
-    appendName(out, dice);
+    appendName(out, dice, encoding);
   }
   endLine(out);
   beginLine(out, "TIT");
-  appendTitle(out, dice, 2 + static_cast<int>(dice.roll(2)));
+  appendTitle(out, dice, encoding, 2 + static_cast<int>(dice.roll(2)));
   endLine(out);
   beginLine(out, "UNT");
-  appendTitle(out, dice, 1 + static_cast<int>(dice.roll(2)));
+  appendTitle(out, dice, encoding, 1 + static_cast<int>(dice.roll(2)));
   endLine(out);
   beginLine(out, "QUE");
-  appendWord(out, dice.pick(kSources), dice);
+  appendWord(out, dice.pick(kSources), dice, encoding);
   endLine(out);
   beginLine(out, "ORT");
-  appendWord(out, dice.pick(kPlaces), dice);
+  appendWord(out, dice.pick(kPlaces), dice, encoding);
   endLine(out);
   beginLine(out, "JAH");
   if (dice.roll(20) == 0) {
@@ -180,13 +197,13 @@ void appendRecord(std::string& out, std::uint32_t index, Keys keys) {
   appendNumber(out, 1 + dice.roll(60));
   endLine(out);
   beginLine(out, "HER");
-  if (dice.roll(3) == 0) appendName(out, dice);
+  if (dice.roll(3) == 0) appendName(out, dice, encoding);
   endLine(out);
   beginLine(out, "NOZ");
-  if (dice.roll(2) == 0) appendWord(out, dice.pick(kNotes), dice);
+  if (dice.roll(2) == 0) appendWord(out, dice.pick(kNotes), dice, encoding);
   endLine(out);
   beginLine(out, "KEY");
-  appendWord(out, dice.pick(kKeywords), dice);
+  appendWord(out, dice.pick(kKeywords), dice, encoding);
   endLine(out);
   beginLine(out, "LNR");
   appendNumber(out, index + 1);

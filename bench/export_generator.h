@@ -1,8 +1,7 @@
 // Makes realistic KART exports of any size for timing the converter: all
-// fifteen tags in every record, German titles and names with umlauts in
-// both code page 437 and ISO 8859-1, several authors separated by ";",
-// every record type, about 300 bytes a record. The same count always gives
-// the same bytes.
+// fifteen tags in every record, German titles and names with umlauts,
+// several authors separated by ";", every record type, about 300 bytes a
+// record. The same count always gives the same bytes.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +17,17 @@
 // Every other byte of a record is the same in both.
 enum class Keys { Repeating, Unique };
 
+// How the letters ä ö ü Ä Ö Ü ß are written:
+// - Mixed: the umlauts of each word in code page 437 or in ISO 8859-1,
+//   chosen per word, and ß always in ISO 8859-1 (223), as KART's own table
+//   reads both; the bytes the speed figures are measured on;
+// - Utf8: every letter in UTF-8 (two bytes, no byte-order mark);
+// - Cp437: every letter in its code page 437 byte (ß 225), so the export
+//   holds bytes 128-159 and no ISO 8859-1 letter byte.
+// The text is the same in all three: only its letters' bytes differ.
+enum class Encoding { Mixed, Utf8, Cp437 };
+
 // Appends record number `index` (0-based) with its CR LF line ends and the
 // closing empty line.
-void appendRecord(std::string& out, std::uint32_t index, Keys keys = Keys::Repeating);
+void appendRecord(std::string& out, std::uint32_t index, Keys keys = Keys::Repeating,
+                  Encoding encoding = Encoding::Mixed);

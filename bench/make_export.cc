@@ -1,5 +1,7 @@
-// make_export RECORDS FILE [unique]: writes a generated KART export of RECORDS
-// records; with "unique" every record has a key of its own (see Keys).
+// make_export RECORDS FILE [unique] [utf8|cp437]: writes a generated KART
+// export of RECORDS records; with "unique" every record has a key of its own
+// (see Keys); "utf8" or "cp437" writes every letter in that encoding instead
+// of the mixed bytes (see Encoding).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -8,15 +10,26 @@
 #include "export_generator.h"
 
 int main(int argc, char** argv) {
-  bool unique = argc == 4 && std::strcmp(argv[3], "unique") == 0;
+  Keys keys = Keys::Repeating;
+  Encoding encoding = Encoding::Mixed;
+  bool known = argc >= 3 && argc <= 5;
+  for (int i = 3; known && i < argc; ++i) {
+    if (std::strcmp(argv[i], "unique") == 0 && keys == Keys::Repeating) {
+      keys = Keys::Unique;
+    } else if (std::strcmp(argv[i], "utf8") == 0 && encoding == Encoding::Mixed) {
+      encoding = Encoding::Utf8;
+    } else if (std::strcmp(argv[i], "cp437") == 0 && encoding == Encoding::Mixed) {
+      encoding = Encoding::Cp437;
+    } else {
+      known = false;
+    }
+  }
   char* end = nullptr;
   unsigned long records = argc >= 3 ? std::strtoul(argv[1], &end, 10) : 0;
-  if (argc < 3 || argc > 4 || (argc == 4 && !unique) || end == argv[1] || *end != '\0' ||
-      records > 0xFFFFFFFFul) {
-    std::fprintf(stderr, "usage: make_export RECORDS FILE [unique]\n");
+  if (!known || end == argv[1] || *end != '\0' || records > 0xFFFFFFFFul) {
+    std::fprintf(stderr, "usage: make_export RECORDS FILE [unique] [utf8|cp437]\n");
     return 2;
   }
-  Keys keys = unique ? Keys::Unique : Keys::Repeating;
   std::FILE* file = std::fopen(argv[2], "wb");
   if (file == nullptr) {
     std::perror(argv[2]);
@@ -24,7 +37,7 @@ int main(int argc, char** argv) {
   }
   std::string chunk;
   for (unsigned long i = 0; i < records; ++i) {
-    appendRecord(chunk, static_cast<std::uint32_t>(i), keys);
+    appendRecord(chunk, static_cast<std::uint32_t>(i), keys, encoding);
     if (chunk.size() > (1 << 20) || i + 1 == records) {
       if (std::fwrite(chunk.data(), 1, chunk.size(), file) != chunk.size()) {
         std::perror(argv[2]);
