@@ -1,5 +1,6 @@
 // Every character above 127 that a code page of the export can hold and
-// that has a TeX form: its Unicode code, the TeX text that stands for it in
+// that has a TeX form, and the few letters that have none but still give a
+// citation key their base letter: its Unicode code, the TeX text that stands for it in
 // the BibTeX file, the letters a citation key keeps of it (none for a sign,
 // a Greek letter or a mark), and for an accented letter the combining accent
 // that makes it from its base letter (the first of `letters`), so that a
@@ -23,7 +24,7 @@ struct Character {
 };
 
 // Sorted by code.
-inline constexpr std::array<Character, 270> kCharacters = {{
+inline constexpr std::array<Character, 270> TranslationTable = {{
     {0x00A0, "~", ""},  // no-break space
     {0x00A1, "{\\textexclamdown}", ""},  // ¡
     {0x00A2, "{\\textcent}", ""},  // ¢

@@ -61,18 +61,18 @@ constexpr std::string_view kNoTexFormText(&kNoTexForm, 1);
 constexpr char32_t kDirectCodes = 0x180;
 constexpr std::array<std::uint16_t, kDirectCodes> kRowByCode = [] {
   std::array<std::uint16_t, kDirectCodes> rows{};
-  for (std::size_t i = 0; i < kCharacters.size(); ++i) {
-    if (kCharacters[i].code < kDirectCodes) rows[kCharacters[i].code] = static_cast<std::uint16_t>(i + 1);
+  for (std::size_t i = 0; i < TranslationTable.size(); ++i) {
+    if (TranslationTable[i].code < kDirectCodes) rows[TranslationTable[i].code] = static_cast<std::uint16_t>(i + 1);
   }
   return rows;
 }();
 
 // The row of character `code`, or nullptr.
 constexpr const Character* rowOf(char32_t code) {
-  if (code < kDirectCodes) return kRowByCode[code] == 0 ? nullptr : &kCharacters[kRowByCode[code] - 1];
-  auto row = std::lower_bound(kCharacters.begin(), kCharacters.end(), code,
+  if (code < kDirectCodes) return kRowByCode[code] == 0 ? nullptr : &TranslationTable[kRowByCode[code] - 1];
+  auto row = std::lower_bound(TranslationTable.begin(), TranslationTable.end(), code,
                               [](const Character& c, char32_t wanted) { return c.code < wanted; });
-  return row != kCharacters.end() && row->code == code ? &*row : nullptr;
+  return row != TranslationTable.end() && row->code == code ? &*row : nullptr;
 }
 
 // The TeX form of character `code` above 127: its row's, a blank for
@@ -130,7 +130,7 @@ constexpr Composing kComposing[] = {
 // one letter Unicode composes from them, the mark where that letter has
 // none, or an empty view where they make no letter.
 std::string_view composed(char base, char32_t accent) {
-  for (const Character& c : kCharacters) {
+  for (const Character& c : TranslationTable) {
     if (c.accent == accent && c.letters.front() == base) return c.tex;
   }
   for (const Composing& c : kComposing) {
@@ -141,7 +141,7 @@ std::string_view composed(char base, char32_t accent) {
 
 constexpr std::size_t kLongestForm = [] {
   std::size_t longest = 5;  // " and "
-  for (const Character& c : kCharacters) longest = std::max(longest, c.tex.size());
+  for (const Character& c : TranslationTable) longest = std::max(longest, c.tex.size());
   return longest;
 }();
 
@@ -149,7 +149,7 @@ constexpr std::size_t kLongestForm = [] {
 // translated characters as safe for BibTeX: so every TeX form must be, with
 // balanced braces, any `"` within braces, and # $ % & ^ _ only after a
 // backslash (as in the accent command {\^a}).
-static_assert(std::all_of(kCharacters.begin(), kCharacters.end(),
+static_assert(std::all_of(TranslationTable.begin(), TranslationTable.end(),
                           [](const Character& row) {
                             int depth = 0;
                             char before = 0;
@@ -165,7 +165,7 @@ static_assert(std::all_of(kCharacters.begin(), kCharacters.end(),
                             return depth == 0 && (!row.tex.empty() || !row.letters.empty());
                           }),
               "a TeX form is not safe in BibTeX as it stands");
-static_assert(std::is_sorted(kCharacters.begin(), kCharacters.end(),
+static_assert(std::is_sorted(TranslationTable.begin(), TranslationTable.end(),
                              [](const Character& a, const Character& b) { return a.code < b.code; }));
 
 // What the translation does with a byte, in one code page and one kind of
@@ -440,7 +440,7 @@ void keyLettersInto(std::string_view value, CodePage page, std::string& out) {
 }
 
 bool letterFormAt(std::string_view rest, std::string_view& letters, std::size_t& length) {
-  for (const Character& c : kCharacters) {
+  for (const Character& c : TranslationTable) {
     if (!c.letters.empty() && !c.tex.empty() && rest.starts_with(c.tex)) {
       letters = c.letters;
       length = c.tex.size();
