@@ -74,6 +74,10 @@ TEST(ConversionProperties, HoldOnHostileBytes) {
       "TYP: URL\nQUE: #\nKEY: #\n\nTYP: Nor\nQUE: #x\nKEY: #y\n",
       repeat("TYP: Typ: ;;;\nKUR: \xe4\xe4\nJAH: 19;9\n\n", 20),
       repeat(";\x81\xff", 200) + "\n" + repeat("\x84", 600),
+      // A lone carriage return past the 255th byte, after bytes that would
+      // not count as characters of UTF-8; keys whose suffixes depend on
+      // whether the export is read twice.
+      "TYP: Art\nKUR: X\nTIT: " + repeat("\x8A", 300) + "\rY\n\nTYP: Art\nKUR: x\n\nTYP: Art\nKUR: X-2\n",
   };
   for (const std::string& bytes : exports) EXPECT_EQ(checkConversion(bytes), "") << bytes;
 }

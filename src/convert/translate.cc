@@ -67,12 +67,14 @@ constexpr std::array<std::uint16_t, kDirectCodes> kRowByCode = [] {
   return rows;
 }();
 
-// The row of character `code`, or nullptr.
-constexpr const Character* rowOf(char32_t code) {
-  if (code < kDirectCodes) return kRowByCode[code] == 0 ? nullptr : &TranslationTable[kRowByCode[code] - 1];
+// The place of character `code`'s row, or -1. (A place, not a pointer: a
+// pointer compared in a constant expression is not one under
+// UndefinedBehaviorSanitizer.)
+constexpr int rowOf(char32_t code) {
+  if (code < kDirectCodes) return kRowByCode[code] - 1;
   auto row = std::lower_bound(TranslationTable.begin(), TranslationTable.end(), code,
                               [](const Character& c, char32_t wanted) { return c.code < wanted; });
-  return row != TranslationTable.end() && row->code == code ? &*row : nullptr;
+  return row != TranslationTable.end() && row->code == code ? static_cast<int>(row - TranslationTable.begin()) : -1;
 }
 
 // The TeX form of character `code` above 127: its row's, a blank for
@@ -81,13 +83,13 @@ constexpr const Character* rowOf(char32_t code) {
 constexpr std::string_view texOf(char32_t code) {
   if (code >= 0x80 && code <= 0x9F) return {};
   if (code >= 0x2500 && code <= 0x259F) return " ";
-  const Character* row = rowOf(code);
-  return row != nullptr && !row->tex.empty() ? row->tex : kNoTexFormText;
+  int row = rowOf(code);
+  return row >= 0 && !TranslationTable[row].tex.empty() ? TranslationTable[row].tex : kNoTexFormText;
 }
 
 constexpr std::string_view lettersOf(char32_t code) {
-  const Character* row = rowOf(code);
-  return row != nullptr ? row->letters : std::string_view();
+  int row = rowOf(code);
+  return row >= 0 ? TranslationTable[row].letters : std::string_view();
 }
 
 constexpr bool isCombiningAccent(char32_t code) { return code >= 0x300 && code <= 0x36F; }

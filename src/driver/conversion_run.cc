@@ -175,7 +175,8 @@ void convertRecords(ConversionRun& run) {
   ExportReader& r = run.reader;
   printLine(run.console, "Lese ersten Eintrag...");
   // An export read twice is first read with the line limit of UTF-8, which
-  // keeps at least as much of each line as any reading.
+  // keeps at least as much of each line as any reading, unless the command
+  // line named its code page.
   bool twice = canRewind(r.input);
   ByteCensus census;
   r.input.skipsByteOrderMark = run.encoding.value_or(CodePage::kUtf8) == CodePage::kUtf8;
@@ -184,7 +185,7 @@ void convertRecords(ConversionRun& run) {
     census.ended = run.encoding.has_value();
     census.settled = codePageSettled;
     startCensus(r.input, census);
-    r.input.countsCharacters = true;
+    r.input.countsCharacters = run.encoding.value_or(CodePage::kUtf8) == CodePage::kUtf8;
   } else {
     // Only a byte-order mark tells a code page here: let it be read.
     atEnd(r.input);

@@ -212,7 +212,8 @@ void readLine(TextInput& in, std::string& line) {
     consumed += piece.size();
     line.append(piece);
     in.pos = p;
-    if (p == stop) continue;
+    // A line end after the 255th character is the rest's.
+    if (p == stop || taken == kMaxLineLength) continue;
     if (*p != '\r') break;  // line feed or code 26: the line is complete
     ++in.pos;
     ++taken;

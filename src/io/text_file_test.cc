@@ -72,6 +72,29 @@ TEST(ReadLineView, GivesTheSameLinesAsReadLine) {
 
 // A file is read through a buffer of its own; lines that run across the end
 // of one buffer load must come out whole.
+// Lines are limited by characters: read in UTF-8, the same text gives the
+// same lines as read a byte a character, however its lines end.
+TEST(ReadLineView, LinesOfUtf8EndWhereThoseOfOneByteCharactersDo) {
+  std::string bytes = awkwardExport();
+  for (std::size_t i = 0; i < bytes.size(); i += 3) {
+    if (bytes[i] >= 'a') bytes[i] = '\x81';
+  }
+  auto inUtf8 = [](const std::string& text) {
+    std::string utf8;
+    for (char c : text) utf8 += c == '\x81' ? std::string("\xC3\xBC") : std::string(1, c);
+    return utf8;
+  };
+  std::string utf8 = inUtf8(bytes);
+  TextInput byBytes;
+  TextInput byCharacters;
+  openInputFromMemory(byBytes, bytes);
+  openInputFromMemory(byCharacters, utf8);
+  byCharacters.countsCharacters = true;
+  std::vector<std::string> expected = linesByView(byBytes);
+  for (std::string& line : expected) line = inUtf8(line);
+  EXPECT_EQ(linesByView(byCharacters), expected);
+}
+
 TEST(ReadLineView, LinesAcrossBufferLoadsOfAFile) {
   std::string bytes;
   while (bytes.size() < 1200 * 1024) bytes += awkwardExport();
