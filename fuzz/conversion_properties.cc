@@ -125,45 +125,46 @@ std::string renamedKeysLine(const std::string& console, std::size_t entries) {
   return count + tail;
 }
 
-// A line of the console that may stand there: the line naming the code
-// page after "Analysiere Struktur...", and the line that counts the
-// characters written as "?" (at most as many as the BibTeX file holds).
-std::string optionalLine(const std::string& console, const std::string& bibtex, bool codePage) {
-  const std::string head = codePage ? "Analysiere Struktur...\r\n" : " geschrieben\r\n";
+// The line naming the code page after "Analysiere Struktur...", where the
+// console has one of the names.
+std::string codePageLine(const std::string& console) {
+  const std::string head = "Analysiere Struktur...\r\n";
   std::size_t start = console.find(head);
   if (start == std::string::npos) return "";
   start += head.size();
   std::string line = console.substr(start, console.find("\r\n", start) + 2 - start);
-  if (codePage) {
-    for (const char* title : {"Codepage 437", "ISO 8859-1", "Windows-1252", "UTF-8"}) {
-      if (line == "Zeichensatz: " + std::string(title) + "\r\n") return line;
-    }
-    return "";
+  for (const char* title : {"Codepage 437", "ISO 8859-1", "Windows-1252", "UTF-8"}) {
+    if (line == "Zeichensatz: " + std::string(title) + "\r\n") return line;
   }
-  // After the count line and the keys line.
-  if (line.find(" Schl\x81ssel neu vergeben") != std::string::npos) {
-    return optionalLine(console.substr(start + line.size() - head.size()), bibtex, false);
-  }
+  return "";
+}
+
+// The line that counts the characters written as "?", taken from the
+// console: at most as many as the BibTeX file holds.
+std::string withoutTexFormLine(const std::string& console, const std::string& bibtex) {
   const std::string tail = " Zeichen ohne TeX-Form als ? geschrieben\r\n";
-  if (!line.ends_with(tail)) return "";
-  std::string count = line.substr(0, line.size() - tail.size());
+  std::size_t end = console.find(tail);
+  if (end == std::string::npos) return "";
+  std::size_t start = console.rfind("\r\n", end);
+  start = start == std::string::npos ? 0 : start + 2;
+  std::string count = console.substr(start, end - start);
   auto marks = static_cast<std::size_t>(std::count(bibtex.begin(), bibtex.end(), '?'));
   if (count.empty() || count.size() > 20 || count.find_first_not_of("0123456789") != std::string::npos ||
       std::stoull(count) == 0 || std::stoull(count) > marks) {
     return "?";
   }
-  return line;
+  return count + tail;
 }
 
 std::string expectedConsole(const ExportModel& model, bool nr2note, const std::string& renamed,
                             const MemoryRun& run) {
   std::string console = "Lese ersten Eintrag...\r\nAnalysiere Struktur...\r\n";
-  console += optionalLine(run.console, run.bibtex, true);
+  console += codePageLine(run.console);
   console += "Schreibe Eintraege ";
   console += std::string(model.records.size(), '.');
   console += "\r\n" + std::to_string(model.records.size() % 65536) + " Eintr\x84ge geschrieben\r\n";
   console += renamed;
-  console += optionalLine(run.console, run.bibtex, false);
+  console += withoutTexFormLine(run.console, run.bibtex);
   if (nr2note) {
     console += model.firstRecordHasLnr ? "Lfde. Nr. als Note hinzugef\x81gt\r\n"
                                        : "Lfde. Nr. in .TXT-Datei nicht vorhanden!\r\n";

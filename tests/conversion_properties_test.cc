@@ -78,6 +78,9 @@ TEST(ConversionProperties, HoldOnHostileBytes) {
       // not count as characters of UTF-8; keys whose suffixes depend on
       // whether the export is read twice.
       "TYP: Art\nKUR: X\nTIT: " + repeat("\x8A", 300) + "\rY\n\nTYP: Art\nKUR: x\n\nTYP: Art\nKUR: X-2\n",
+      // Characters without a TeX form, a key given anew, Nr2Note: every
+      // line of the summary.
+      "TYP: x\nKUR: A\nTIT: \xD0\x9C\xD0\xB8\nLNR: 1\n\nTYP: x\nKUR: a\n",
   };
   for (const std::string& bytes : exports) EXPECT_EQ(checkConversion(bytes), "") << bytes;
 }
