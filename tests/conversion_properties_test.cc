@@ -78,6 +78,9 @@ TEST(ConversionProperties, HoldOnHostileBytes) {
       // not count as characters of UTF-8; keys whose suffixes depend on
       // whether the export is read twice.
       "TYP: Art\nKUR: X\nTIT: " + repeat("\x8A", 300) + "\rY\n\nTYP: Art\nKUR: x\n\nTYP: Art\nKUR: X-2\n",
+      // A key line that a reading by bytes cuts after 255 bytes, carriage
+      // returns counted, where one by characters of UTF-8 keeps it whole.
+      "TYP: A\nKUR: X\n\nTYP: A\nKUR: " + repeat("\x8A", 100) + "\r\r\r\r" + repeat("b", 200) + "\n",
       // Characters without a TeX form, a key given anew, Nr2Note: every
       // line of the summary.
       "TYP: x\nKUR: A\nTIT: \xD0\x9C\xD0\xB8\nLNR: 1\n\nTYP: x\nKUR: a\n",

@@ -77,7 +77,8 @@ std::string keysOf(const std::vector<KeyedRecord>& records, bool readTwice,
   EntryKeys keys(hash);
   if (readTwice) {
     for (std::size_t i = 0; i < records.size(); ++i) {
-      keys.noteRecord("KUR: " + records[i].kur, "LNR: " + records[i].lnr, i + 1);
+      std::string kur = "KUR: " + records[i].kur, lnr = "LNR: " + records[i].lnr;
+      keys.noteRecord({kur, lnr, kur.size(), lnr.size()}, i + 1);
     }
     keys.makeKeys(CodePage::kTable);
   }
@@ -85,7 +86,8 @@ std::string keysOf(const std::vector<KeyedRecord>& records, bool readTwice,
   std::string found;
   for (std::size_t i = 0; i < second.size(); ++i) {
     std::string key;
-    if (keys.giveKey("KUR: " + second[i].kur, "LNR: " + second[i].lnr, i + 1, key) != Rereading::kSame) {
+    std::string kur = "KUR: " + second[i].kur, lnr = "LNR: " + second[i].lnr;
+    if (keys.giveKey({kur, lnr, kur.size(), lnr.size()}, i + 1, key) != Rereading::kSame) {
       return found + "changed";
     }
     found += key + " ";

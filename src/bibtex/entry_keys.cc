@@ -122,37 +122,26 @@ namespace {
 // a KUR that may give no key (in some code page), its LNR line too, and for
 // an LNR that may give none either, its entry number. A letter tells which:
 // "K" and the KUR line, or "E" and the lines after it, each after a line
-// feed, which no line holds. Lines are those of the first reading, which
-// keeps as many bytes as any code page's reading does.
-std::string_view keySource(std::string_view keyLine, std::string_view numberLine,
-                           std::uint64_t entryNumber, std::string& source) {
+// feed, which no line holds. With `shared`, only the part of each line that
+// every reading gives alike: what the fingerprint is taken of.
+std::string_view keySource(const KeyLines& lines, std::uint64_t entryNumber, bool shared,
+                           std::string& source) {
   source.assign(1, 'K');
-  source += keyLine;
-  if (!mayGiveEmptyKey(keyLine)) return source;
+  source += lines.key.substr(0, shared ? lines.keyShared : lines.key.size());
+  if (!mayGiveEmptyKey(lines.key)) return source;
   source[0] = 'E';
   source += '\n';
-  source += numberLine;
-  if (mayGiveEmptyKey(numberLine)) {
+  source += lines.number.substr(0, shared ? lines.numberShared : lines.number.size());
+  if (mayGiveEmptyKey(lines.number)) {
     source += '\n';
     source += std::to_string(entryNumber);
   }
   return source;
 }
 
-// The part of a source that both readings of an unchanged export see alike:
-// each line's first 255 bytes (a reading in UTF-8 keeps more of a longer
-// line than one in a code page of one byte per character).
-std::string_view sharedPart(std::string_view source, std::string& shared) {
-  if (source.size() <= 1 + kMaxLineLength) return source;
-  shared.assign(1, source[0]);
-  std::string_view rest = source.substr(1);
-  for (;;) {
-    std::size_t end = std::min(rest.find('\n'), rest.size());
-    shared += rest.substr(0, std::min(end, kMaxLineLength));
-    if (end == rest.size()) return shared;
-    shared += '\n';
-    rest = rest.substr(end + 1);
-  }
+// Whether every reading gives the lines whole.
+bool wholeAlike(const KeyLines& lines) {
+  return lines.keyShared >= lines.key.size() && lines.numberShared >= lines.number.size();
 }
 
 // The record's fingerprint.
@@ -211,20 +200,19 @@ std::string_view splitSuffix(std::string_view key, std::uint32_t& suffix) {
 constexpr std::uint32_t kKeyNumber = 1u << 31;
 }  // namespace
 
-void EntryKeys::noteRecord(std::string_view keyLine, std::string_view numberLine,
-                           std::uint64_t entryNumber) {
-  std::string_view source = keySource(keyLine, numberLine, entryNumber, source_);
-  std::string_view shared = sharedPart(source, shared_);
-  std::uint64_t hash = sources_.hash()(shared);
+void EntryKeys::noteRecord(const KeyLines& lines, std::uint64_t entryNumber) {
+  std::string_view source = keySource(lines, entryNumber, false, source_);
+  bool whole = wholeAlike(lines);
+  std::uint64_t hash = sources_.hash()(whole ? source : keySource(lines, entryNumber, true, shared_));
   fingerprints_.push_back(fingerprintOf(hash));
   // Most keys are typed as keys: they read alike in every code page, and
   // are known at once. The others wait until the export's code page is.
-  if (isOwnKeyLine(keyLine)) {
-    lowerCaseInto(keyLine.substr(5), lower_);
+  if (isOwnKeyLine(lines.key)) {
+    lowerCaseInto(lines.key.substr(5), lower_);
     recordKeys_.push_back(askFor(lower_) | kKeyNumber);
     return;
   }
-  recordKeys_.push_back(shared.data() == source.data() ? sources_.add(source, hash) : sources_.add(source));
+  recordKeys_.push_back(whole ? sources_.add(source, hash) : sources_.add(source));
 }
 
 void EntryKeys::makeKeys(CodePage page) {
@@ -244,17 +232,16 @@ void EntryKeys::makeKeys(CodePage page) {
   made_ = true;
 }
 
-Rereading EntryKeys::giveKey(std::string_view keyLine, std::string_view numberLine,
-                             std::uint64_t entryNumber, std::string& key) {
-  std::string_view source = keySource(keyLine, numberLine, entryNumber, source_);
+Rereading EntryKeys::giveKey(const KeyLines& lines, std::uint64_t entryNumber, std::string& key) {
+  std::string_view source = keySource(lines, entryNumber, false, source_);
   bool renamed = !makeKey(source, page_, key, letters_);
   std::uint32_t number;
   if (made_) {
     // The record must be the one the first reading saw at this place; then
     // it asks for the key that reading found for it.
     if (entryNumber > fingerprints_.size()) return Rereading::kChanged;
-    std::uint64_t hash = sources_.hash()(sharedPart(source, shared_));
-    if (fingerprintOf(hash) != fingerprints_[entryNumber - 1]) return Rereading::kChanged;
+    if (!wholeAlike(lines)) source = keySource(lines, entryNumber, true, shared_);
+    if (fingerprintOf(sources_.hash()(source)) != fingerprints_[entryNumber - 1]) return Rereading::kChanged;
     number = recordKeys_[entryNumber - 1];
   } else {
     // Read once: the key is known as asked for from here on. One that an

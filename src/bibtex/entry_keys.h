@@ -86,6 +86,17 @@ void TextSet::drain(Visit visit) {
 
 std::uint64_t hashText(std::string_view text);
 
+// A record's KUR and LNR lines as they stand in the export, and how many of
+// their first bytes every reading of an unchanged export gives alike (a
+// reading by bytes stops after 255 bytes, one by characters of UTF-8 may
+// keep more). The LNR line is given where mayGiveEmptyKey(key).
+struct KeyLines {
+  std::string_view key;
+  std::string_view number;
+  std::size_t keyShared = 0;
+  std::size_t numberShared = 0;
+};
+
 // Why a record of the second reading is not the record the first one saw.
 enum class Rereading { kSame, kChanged };
 
@@ -94,10 +105,8 @@ class EntryKeys {
   explicit EntryKeys(TextSet::Hash hash = hashText) : sources_(hash), keys_(hash) {}
 
   // The first reading: the KUR and LNR lines of record `entryNumber` (from
-  // 1) as they stand in the export; the LNR line only where
-  // mayGiveEmptyKey(keyLine).
-  void noteRecord(std::string_view keyLine, std::string_view numberLine,
-                  std::uint64_t entryNumber);
+  // 1).
+  void noteRecord(const KeyLines& lines, std::uint64_t entryNumber);
   // Ends the first reading: makes every record's key from the lines noted,
   // read in `page`.
   void makeKeys(CodePage page);
@@ -107,11 +116,9 @@ class EntryKeys {
   void readOnceIn(CodePage page) { page_ = page; }
 
   // The second reading (or the only one): the key of entry `entryNumber`
-  // (from 1), whose KUR and LNR lines are `keyLine` and `numberLine` as
-  // they stand in the export. kChanged where the export is no longer what
-  // the first reading saw; `key` is then not to be used.
-  Rereading giveKey(std::string_view keyLine, std::string_view numberLine, std::uint64_t entryNumber,
-                    std::string& key);
+  // (from 1), whose KUR and LNR lines are `lines`. kChanged where the export
+  // is no longer what the first reading saw; `key` is then not to be used.
+  Rereading giveKey(const KeyLines& lines, std::uint64_t entryNumber, std::string& key);
 
   // The entries whose key is not their cleaned KUR (empty or repeated).
   std::uint64_t renamed() const { return renamed_; }

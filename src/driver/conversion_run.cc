@@ -116,12 +116,16 @@ std::vector<std::string> checkArguments(ConversionRun& run, const std::vector<st
   return words;
 }
 
+KeyLines keyLinesOf(const ExportReader& r) {
+  return {r.rawKeyLine, r.rawNumberLine, r.rawKeyShared, r.rawNumberShared};
+}
+
 // Writes the current record's entry, or notes that the export changed.
 void writeEntry(ConversionRun& run) {
   printProgressDot(run.console);
   ++run.entryNumber;
   ExportReader& r = run.reader;
-  if (run.keys.giveKey(r.rawKeyLine, r.rawNumberLine, run.entryNumber, run.writer.key) != Rereading::kSame) {
+  if (run.keys.giveKey(keyLinesOf(r), run.entryNumber, run.writer.key) != Rereading::kSame) {
     noteFailure(run.rereading, kExitExportChanged, "rereading", r.input.name);
     return;
   }
@@ -142,9 +146,9 @@ void collectExportKeys(ConversionRun& run, bool haveRecord, ByteCensus& census) 
     return;
   }
   std::uint64_t records = 1;
-  run.keys.noteRecord(r.rawKeyLine, r.rawNumberLine, records);
+  run.keys.noteRecord(keyLinesOf(r), records);
   while (!atEnd(r.input)) {
-    if (readNextEntryKeys(r, mayGiveEmptyKey)) run.keys.noteRecord(r.rawKeyLine, r.rawNumberLine, ++records);
+    if (readNextEntryKeys(r, mayGiveEmptyKey)) run.keys.noteRecord(keyLinesOf(r), ++records);
   }
   endCensus(r.input);
   if (failureOf(run) != nullptr) return;

@@ -188,6 +188,11 @@ void readLine(TextInput& in, std::string& line) {
   // A carriage return counts as taken but is not kept.
   std::size_t taken = 0;
   std::size_t consumed = 0;  // bytes, carriage returns among them
+  in.keptByBytes = 0;
+  // Notes the kept bytes among the first 255 consumed.
+  auto keep = [&](std::size_t bytes) {
+    in.keptByBytes += std::min(bytes, kMaxLineLength - std::min(consumed, kMaxLineLength));
+  };
   while (taken < kMaxLineLength && fill(in)) {
     std::size_t room = kMaxLineLength - taken;
     const char* start = in.pos;
@@ -202,6 +207,7 @@ void readLine(TextInput& in, std::string& line) {
       taken += utf8Characters(piece.substr(0, fits));
       if (fits < piece.size()) {
         // The 255th character ends before the line does.
+        keep(fits);
         line.append(piece.substr(0, fits));
         in.pos = start + fits;
         break;
@@ -209,6 +215,7 @@ void readLine(TextInput& in, std::string& line) {
     } else {
       taken += piece.size();
     }
+    keep(piece.size());
     consumed += piece.size();
     line.append(piece);
     in.pos = p;
@@ -260,6 +267,7 @@ std::string_view readLineView(TextInput& in) {
   const char* limit = start + std::min<std::size_t>(in.end - start, kMaxLineLength);
   const char* p = findFirstOf<kControlRanges>(start, limit, kLineStop);
   if (p != limit) {
+    in.keptByBytes = static_cast<std::size_t>(p - start);
     if (const char* next = afterSimpleLineEnd(p, in.end)) {
       in.pos = next;
       return {start, p};

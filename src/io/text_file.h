@@ -77,6 +77,10 @@ struct TextInput {
   // counting bytes would have ended it: the export's lines are not the same
   // in every code page.
   bool lineEndsDependOnCodePage = false;
+  // Of the line just read, how many bytes a reading by bytes keeps of it (it
+  // stops after 255 bytes, carriage returns counted): the part that both
+  // readings of an export give alike, where they count differently.
+  std::size_t keptByBytes = 0;
   ByteCensus* census = nullptr;  // counts every byte read, where set
 };
 

@@ -35,8 +35,14 @@ void emptyLinesAfter(ExportReader& r, int closingLine) {
 // Notes the raw KUR, LNR and QUE lines among the line just read, at line
 // `line`.
 void noteRawLines(ExportReader& r, int line) {
-  if (line == r.tagMap[KUR]) r.rawKeyLine.assign(r.workLine);
-  if (line == r.tagMap[LNR]) r.rawNumberLine.assign(r.workLine);
+  if (line == r.tagMap[KUR]) {
+    r.rawKeyLine.assign(r.workLine);
+    r.rawKeyShared = r.input.keptByBytes;
+  }
+  if (line == r.tagMap[LNR]) {
+    r.rawNumberLine.assign(r.workLine);
+    r.rawNumberShared = r.input.keptByBytes;
+  }
   if (line == r.tagMap[QUE]) r.rawSourceLine.assign(r.workLine);
 }
 
@@ -44,6 +50,7 @@ void clearRawLines(ExportReader& r) {
   r.rawKeyLine.clear();
   r.rawNumberLine.clear();
   r.rawSourceLine.clear();
+  r.rawKeyShared = r.rawNumberShared = 0;
 }
 
 }  // namespace
@@ -61,6 +68,7 @@ bool readFirstEntry(ExportReader& r) {
     if (r.lineCount <= kLastBufferLine) {
       r.buffer[r.lineCount].assign(r.workLine);
       r.plain[r.lineCount] = false;
+      r.firstRecordShared[r.lineCount] = static_cast<std::uint8_t>(r.input.keptByBytes);
     }
     if (closing) break;
     r.workLine = readLineView(r.input);

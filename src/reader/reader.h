@@ -47,6 +47,12 @@ struct ExportReader {
   std::string rawKeyLine;
   std::string rawNumberLine;
   std::string rawSourceLine;
+  // How many of the KUR and LNR lines' first bytes every reading gives alike
+  // (see TextInput::keptByBytes), and the same for each line of the first
+  // record, whose tags are known only once it is read.
+  std::size_t rawKeyShared = 0;
+  std::size_t rawNumberShared = 0;
+  std::array<std::uint8_t, kLastBufferLine + 1> firstRecordShared{};
 
   // The highest buffer line that may hold text from an earlier record.
   int highestFilledLine = 0;

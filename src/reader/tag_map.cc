@@ -21,6 +21,8 @@ void analyseStructure(ExportReader& r) {
   }
   r.rawKeyLine.assign(r.buffer[r.tagMap[KUR]]);
   r.rawNumberLine.assign(r.buffer[r.tagMap[LNR]]);
+  r.rawKeyShared = r.tagMap[KUR] == 0 ? 0 : r.firstRecordShared[r.tagMap[KUR]];
+  r.rawNumberShared = r.tagMap[LNR] == 0 ? 0 : r.firstRecordShared[r.tagMap[LNR]];
   r.rawSourceLine.assign(r.buffer[r.tagMap[QUE]]);
   for (int i = 1; i <= last; ++i) {
     std::string& line = r.buffer[i];
