@@ -300,13 +300,17 @@ std::string checkFirstAndLaterRecordAlike(const ExportModel& model, CodePage pag
   return "";
 }
 
-std::string checkRun(std::string_view bytes, const ExportModel& model, bool nr2note,
+std::string checkRun(std::string_view bytes, const ExportModel& byBytes, bool nr2note,
                      bool readOnce) {
   MemoryRun run = convertInMemory(bytes, nr2note, readOnce);
   MemoryRun again = convertInMemory(bytes, nr2note, readOnce);
   if (run.bibtex != again.bibtex || run.console != again.console) {
     return "the same bytes converted twice differ";
   }
+  // The records as the code page the export was read in gives them.
+  ExportModel inUtf8;
+  if (run.codePage == CodePage::kUtf8) inUtf8 = modelExport(bytes, true);
+  const ExportModel& model = run.codePage == CodePage::kUtf8 ? inUtf8 : byBytes;
   std::string failure;
   std::vector<std::string> entries = splitEntries(run.bibtex, failure);
   if (!failure.empty()) return failure;
@@ -319,10 +323,7 @@ std::string checkRun(std::string_view bytes, const ExportModel& model, bool nr2n
   if (!failure.empty()) return failure;
   std::string renamed = renamedKeysLine(run.console, entries.size());
   if (run.console != expectedConsole(model, nr2note, renamed, run)) return "console differs: " + run.console;
-  if (readOnce) return "";
-  // The records again, in the code page the whole export was read in.
-  bool utf8 = run.codePage == CodePage::kUtf8;
-  return checkLaterRecordsStandAlone(utf8 ? modelExport(bytes, true) : model, entries, nr2note, run.codePage);
+  return readOnce ? "" : checkLaterRecordsStandAlone(model, entries, nr2note, run.codePage);
 }
 
 // In every code page a translated value holds only 7-bit text and the

@@ -81,6 +81,8 @@ TEST(ConversionProperties, HoldOnHostileBytes) {
       // A key line that a reading by bytes cuts after 255 bytes, carriage
       // returns counted, where one by characters of UTF-8 keeps it whole.
       "TYP: A\nKUR: X\n\nTYP: A\nKUR: " + repeat("\x8A", 100) + "\r\r\r\r" + repeat("b", 200) + "\n",
+      // A byte-order mark before the first record's running number.
+      "\xEF\xBB\xBFLNR: 1\nKUR: \xC3\xBC\n",
       // Characters without a TeX form, a key given anew, Nr2Note: every
       // line of the summary.
       "TYP: x\nKUR: A\nTIT: \xD0\x9C\xD0\xB8\nLNR: 1\n\nTYP: x\nKUR: a\n",
