@@ -1,7 +1,7 @@
-// What the translation must make of every code, written out by hand from the
-// letters of code page 437 (128 to 165) and ISO 8859-1 (192 to 255) rather
-// than taken from TranslationTable, so that a wrong row fails the tests that
-// use it. Acute letters carry the acute command, grave letters the grave one.
+// What the mixed table reading must make of every letter code, written out
+// by hand from the letters of code page 437 (128 to 165) and ISO 8859-1 (192
+// to 255) rather than taken from TranslationTable, so that a wrong row fails
+// the tests that use it; ";" as it stands in the author and editor fields. Acute letters carry the acute command, grave letters the grave one.
 // `plain` is what a citation key keeps of the replacement.
 #pragma once
 

@@ -148,8 +148,8 @@ TEST(TranslateLine, LongLinesAreNeverCut) {
   EXPECT_EQ(translated(line), std::string(252, 'a') + "{\\\"u}");
 }
 
-// The line is scanned eight characters at a time: every code must be found
-// at every place within a step, after other marked codes without a row, and
+// The line is scanned sixteen characters at a time: every code must be
+// found at every place within a step, after other bytes the scan marks, and
 // translating into another string must give the same.
 TEST(TranslateLine, EveryCodeAtEveryPlaceOfAScanStep) {
   std::array<std::string, 256> expected;
