@@ -109,20 +109,25 @@ std::vector<std::string> splitEntries(const std::string& bibtex, std::string& fa
   return entries;
 }
 
-// The line that counts the keys given anew, taken from the console: it may
-// only stand there when some key was, and never count more than the entries.
-std::string renamedKeysLine(const std::string& console, std::size_t entries) {
-  const std::string tail = " Schl\x81ssel neu vergeben (leer oder doppelt)\r\n";
+// A line of the console that counts something: a number, then `tail`. It
+// may only stand there when the count is at least 1, and never count more
+// than `most`; "?" where it does.
+std::string countLine(const std::string& console, const std::string& tail, std::size_t most) {
   std::size_t end = console.find(tail);
   if (end == std::string::npos) return "";
   std::size_t start = console.rfind("\r\n", end);
   start = start == std::string::npos ? 0 : start + 2;
   std::string count = console.substr(start, end - start);
   if (count.empty() || count.find_first_not_of("0123456789") != std::string::npos ||
-      count.size() > 20 || std::stoull(count) == 0 || std::stoull(count) > entries) {
+      count.size() > 20 || std::stoull(count) == 0 || std::stoull(count) > most) {
     return "?";
   }
   return count + tail;
+}
+
+// The line that counts the keys given anew: never more than the entries.
+std::string renamedKeysLine(const std::string& console, std::size_t entries) {
+  return countLine(console, " Schl\x81ssel neu vergeben (leer oder doppelt)\r\n", entries);
 }
 
 // The line naming the code page after "Analysiere Struktur...", where the
@@ -139,21 +144,11 @@ std::string codePageLine(const std::string& console) {
   return "";
 }
 
-// The line that counts the characters written as "?", taken from the
-// console: at most as many as the BibTeX file holds.
+// The line that counts the characters written as "?": at most as many as
+// the BibTeX file holds.
 std::string withoutTexFormLine(const std::string& console, const std::string& bibtex) {
-  const std::string tail = " Zeichen ohne TeX-Form als ? geschrieben\r\n";
-  std::size_t end = console.find(tail);
-  if (end == std::string::npos) return "";
-  std::size_t start = console.rfind("\r\n", end);
-  start = start == std::string::npos ? 0 : start + 2;
-  std::string count = console.substr(start, end - start);
   auto marks = static_cast<std::size_t>(std::count(bibtex.begin(), bibtex.end(), '?'));
-  if (count.empty() || count.size() > 20 || count.find_first_not_of("0123456789") != std::string::npos ||
-      std::stoull(count) == 0 || std::stoull(count) > marks) {
-    return "?";
-  }
-  return count + tail;
+  return countLine(console, " Zeichen ohne TeX-Form als ? geschrieben\r\n", marks);
 }
 
 std::string expectedConsole(const ExportModel& model, bool nr2note, const std::string& renamed,
