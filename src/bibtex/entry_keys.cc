@@ -119,17 +119,16 @@ std::uint32_t TextSet::add(std::string_view text, std::uint64_t hash) {
 namespace {
 
 // What a record's key is made of, as the export has it: its KUR line; for
-// a KUR that may give no key (in some code page), its LNR line too, and for
-// an LNR that may give none either, its entry number. A letter tells which:
-// "K" and the KUR line, or "E" and the lines after it, each after a line
-// feed, which no line holds. With `shared`, only the part of each line that
-// every reading gives alike: what the fingerprint is taken of.
+// a KUR that may give no key (in some code page), that line, its LNR line
+// and, for an LNR that may give none either, its entry number, each after a
+// line feed, which no line holds, so that the two kinds never meet. With
+// `shared`, only the part of each line that every reading gives alike: what
+// the fingerprint is taken of. A KUR line alone is given as it stands.
 std::string_view keySource(const KeyLines& lines, std::uint64_t entryNumber, bool shared,
                            std::string& source) {
-  source.assign(1, 'K');
-  source += lines.key.substr(0, shared ? lines.keyShared : lines.key.size());
-  if (!mayGiveEmptyKey(lines.key)) return source;
-  source[0] = 'E';
+  std::string_view key = lines.key.substr(0, shared ? lines.keyShared : lines.key.size());
+  if (!mayGiveEmptyKey(lines.key)) return key;
+  source.assign(key);
   source += '\n';
   source += lines.number.substr(0, shared ? lines.numberShared : lines.number.size());
   if (mayGiveEmptyKey(lines.number)) {
@@ -156,8 +155,8 @@ bool makeKey(std::string_view source, CodePage page, std::string& key, std::stri
     return line.substr(valueStart(line, page));
   };
   std::size_t numberAt = std::min(source.find('\n'), source.size());
-  keyOfValueInto(value(source.substr(1, numberAt - 1)), page, key, letters);
-  if (!key.empty() || source[0] == 'K') return true;
+  keyOfValueInto(value(source.substr(0, numberAt)), page, key, letters);
+  if (!key.empty() || numberAt == source.size()) return true;
   std::string_view rest = source.substr(numberAt + 1);
   std::size_t entryAt = std::min(rest.find('\n'), rest.size());
   keyOfValueInto(value(rest.substr(0, entryAt)), page, key, letters);
@@ -234,7 +233,12 @@ void EntryKeys::makeKeys(CodePage page) {
 
 Rereading EntryKeys::giveKey(const KeyLines& lines, std::uint64_t entryNumber, std::string& key) {
   std::string_view source = keySource(lines, entryNumber, false, source_);
-  bool renamed = !makeKey(source, page_, key, letters_);
+  bool renamed = false;
+  if (isOwnKeyLine(lines.key)) {
+    key.assign(lines.key.substr(5));
+  } else {
+    renamed = !makeKey(source, page_, key, letters_);
+  }
   std::uint32_t number;
   if (made_) {
     // The record must be the one the first reading saw at this place; then
