@@ -130,7 +130,8 @@ class EntryKeys {
   bool maybeSuffixLike(std::string_view lower) const;
   bool isGivenSuffix(std::string_view lower) const;
 
-  // The first reading's texts: a kind letter and the value it stands for.
+  // The first reading's texts: a KUR line, or that line and what follows it
+  // where it may give no key (see keySource).
   TextSet sources_;
   std::vector<std::uint32_t> fingerprints_;  // a record's text, hashed
   // A record's text's number, then (after makeKeys) its key's number.
