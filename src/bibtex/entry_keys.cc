@@ -138,6 +138,10 @@ std::string_view keySource(const KeyLines& lines, std::uint64_t entryNumber, boo
   return source;
 }
 
+// The key of a line where isOwnKeyLine(line): its value, which starts after
+// the tag, the colon and the blank.
+std::string_view ownKeyOf(std::string_view line) { return line.substr(5); }
+
 // Whether every reading gives the lines whole.
 bool wholeAlike(const KeyLines& lines) {
   return lines.keyShared >= lines.key.size() && lines.numberShared >= lines.number.size();
@@ -207,7 +211,7 @@ void EntryKeys::noteRecord(const KeyLines& lines, std::uint64_t entryNumber) {
   // Most keys are typed as keys: they read alike in every code page, and
   // are known at once. The others wait until the export's code page is.
   if (isOwnKeyLine(lines.key)) {
-    lowerCaseInto(lines.key.substr(5), lower_);
+    lowerCaseInto(ownKeyOf(lines.key), lower_);
     recordKeys_.push_back(askFor(lower_) | kKeyNumber);
     return;
   }
@@ -235,7 +239,7 @@ Rereading EntryKeys::giveKey(const KeyLines& lines, std::uint64_t entryNumber, s
   std::string_view source = keySource(lines, entryNumber, false, source_);
   bool renamed = false;
   if (isOwnKeyLine(lines.key)) {
-    key.assign(lines.key.substr(5));
+    key.assign(ownKeyOf(lines.key));
   } else {
     renamed = !makeKey(source, page_, key, letters_);
   }
